@@ -1,0 +1,89 @@
+#include "conversion/bitmap_to_button.h"
+
+#include <array>
+
+#include "conversion/button_file.h"
+#include "conversion/crop.h"
+#include "conversion/messages.h"
+#include "platform/sequential_file.h"
+
+namespace tavrel {
+
+char ButtonLevel(int red) {
+    if (red > 223) {
+        return '0';
+    }
+    if (red > 160) {
+        return '1';
+    }
+    if (red > 96) {
+        return '2';
+    }
+    return '3';
+}
+
+QByteArray FormatButtonFile(const PictureSurface& cropped) {
+    static const std::array<char, 256> levels = [] {
+        std::array<char, 256> t{};
+        for (int red = 0; red < 256; ++red) {
+            t[red] = ButtonLevel(red);
+        }
+        return t;
+    }();
+    const QImage& raster = cropped.Image();
+    const int w = std::min(cropped.InnerWidthPixels(), raster.width());
+    const int h = std::min(cropped.InnerHeightPixels(), raster.height());
+    SequentialOutput out;
+    if (w < 1 || h < 2) {
+        return out.Data();
+    }
+    out.Reserve(static_cast<qsizetype>(h - 1) * (w - 1 + 8));
+    QByteArray row(w - 1, '0');
+    char* chars = row.data();
+    for (int y = 1; y < h; ++y) {
+        const auto* line = reinterpret_cast<const std::uint32_t*>(raster.constScanLine(y));
+        for (int x = 1; x < w; ++x) {
+            chars[x - 1] = levels[(line[x] >> 16) & 0xFF];  // the red channel
+        }
+        WriteButtonLine(out, y - 1, chars, w - 1);
+    }
+    return out.Data();
+}
+
+bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
+                           PictureSurface& picWorking, PictureSurface& picOut, MessageBoxes& boxes,
+                           const SaveOptions& options) {
+    const bool loaded =
+        RetryUntilDone(boxes, kLoadAction, bitmapPath, kLoadTitle, [&](QString* error) {
+            const QImage bitmap = LoadPicture(bitmapPath, error);
+            if (bitmap.isNull()) {
+                return false;
+            }
+            // Not as the box's Picture: Cls must not bring the bitmap back at
+            // the corner in a later conversion.
+            picWorking.ClearPicture();
+            picWorking.SetScaleMode(ScaleUnit::Pixels);
+            SizePictureToPixels(picWorking, bitmap.width() + 1.0, bitmap.height() + 1.0);
+            if (!picWorking.HoldsPixels(bitmap.width() + 1, bitmap.height() + 1)) {
+                *error = QStringLiteral("Not enough memory for the picture");
+                return false;
+            }
+            picWorking.Cls();
+            picWorking.PaintPicture(bitmap, 1, 1);
+            return true;
+        });
+    if (!loaded) {
+        return false;
+    }
+    if (!CropToContent(picWorking, picOut)) {
+        boxes.OkOnly(kNothingToConvert, kApplicationTitle);
+        return false;
+    }
+    picOut.SetScaleMode(ScaleUnit::Pixels);
+    const QByteArray text = FormatButtonFile(picOut);
+    return RetryUntilDone(boxes, kSaveAction, buttonPath, kSaveTitle, [&](QString* error) {
+        return SaveFileAtomically(buttonPath, text, options, error);
+    });
+}
+
+}  // namespace tavrel

@@ -1,0 +1,75 @@
+#include "conversion/button_file.h"
+
+#include "conversion/messages.h"
+#include "platform/sequential_file.h"
+
+namespace tavrel {
+
+namespace {
+
+// The row number and colon that the reader drops.
+constexpr qsizetype kPrefixLength = 6;
+// One character more than the widest drawable row is enough to refuse a row.
+constexpr qsizetype kKeptRecord = kPrefixLength + kMaxButtonColumns + 1;
+
+}  // namespace
+
+int ReadButtonFile(const QString& path, ButtonFileRows& rows, MessageBoxes& boxes,
+                   ReadNotes* notes) {
+    ButtonFileRows read;
+    bool truncated = false;
+    const bool done = RetryUntilDone(boxes, kOpenAction, path, kOpenTitle, [&](QString* error) {
+        read.clear();
+        truncated = false;
+        SequentialInput input;
+        if (!input.Open(path, error)) {
+            return false;
+        }
+        QByteArray record;
+        while (read.size() < kMaxButtonRows && input.ReadRecord(&record, kKeptRecord)) {
+            read.append(record.size() > kPrefixLength ? record.mid(kPrefixLength) : QByteArray());
+        }
+        if (!input.Failed() && read.size() == kMaxButtonRows) {
+            truncated = !input.AtEnd();
+        }
+        if (input.Failed()) {
+            *error = input.Error();
+            return false;
+        }
+        return true;
+    });
+    if (!done) {
+        return 0;
+    }
+    if (notes != nullptr) {
+        notes->truncated = truncated;
+    }
+    if (read.isEmpty()) {
+        return 0;
+    }
+    rows = std::move(read);
+    return static_cast<int>(rows.size());
+}
+
+void WriteButtonLine(SequentialOutput& out, int rowNumber, const char* pixels, qsizetype count) {
+    char prefix[16];
+    int n = 0;
+    unsigned value = static_cast<unsigned>(rowNumber);
+    char digits[12];
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    int length = 0;
+    for (int pad = n; pad < 5; ++pad) {
+        prefix[length++] = '0';
+    }
+    while (n > 0) {
+        prefix[length++] = digits[--n];
+    }
+    prefix[length++] = ':';
+    out.Print(prefix, length);
+    out.PrintLine(pixels, count);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,23 @@
+#include "conversion/messages.h"
+
+namespace tavrel {
+
+QString UnknownValueText(int column, int row, const QString& character) {
+    // Each number follows one space, as the original's number formatting did.
+    return QStringLiteral("Unknown button value : ( %1, %2)%3").arg(column).arg(row).arg(character);
+}
+
+QString DrawFailedText(const QString& path, const QString& description) {
+    return FailureText(QStringLiteral("Unable to draw file "), path, description);
+}
+
+QString TooWideDescription() {
+    return QStringLiteral("a row holds more than %1 pixels").arg(kMaxButtonColumns);
+}
+
+QString TruncatedText(const QString& path) {
+    return QStringLiteral("Only the first %1 rows of ").arg(kMaxButtonRows) + path +
+           QStringLiteral(" are read");
+}
+
+}  // namespace tavrel

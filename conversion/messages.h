@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+#include "platform/message_boxes.h"
+
+namespace tavrel {
+
+// The program's title, which also heads its OK-only messages.
+inline const QString kApplicationTitle = QStringLiteral("Tavrel");
+
+inline const QString kOpenAction = QStringLiteral("Unable to open file ");
+inline const QString kLoadAction = QStringLiteral("Unable to load file ");
+inline const QString kSaveAction = QStringLiteral("Unable to save file ");
+inline const QString kOpenTitle = QStringLiteral("File open error");
+inline const QString kLoadTitle = QStringLiteral("File load error");
+inline const QString kSaveTitle = QStringLiteral("File save error");
+
+inline const QString kNothingToConvert =
+    QStringLiteral("Nothing to convert: the image has no content");
+
+// The widest row the program draws: three more columns must still fit the
+// 16-bit counters of the conversion to bitmap.
+inline constexpr int kMaxButtonColumns = 32764;
+inline constexpr int kMaxButtonRows = 1000;
+
+// "Unknown button value : ( 12, 3)x"; an empty character for a short row.
+QString UnknownValueText(int column, int row, const QString& character);
+// "Unable to draw file PATH" CR "Error: DESCRIPTION"
+QString DrawFailedText(const QString& path, const QString& description);
+// The description for a row wider than the program draws.
+QString TooWideDescription();
+// "Only the first 1000 rows of PATH are read"
+QString TruncatedText(const QString& path);
+
+// Asks Retry or Cancel about a failed action until attempt succeeds or the
+// user cancels. attempt returns true on success, false with a description.
+template <typename Attempt>
+bool RetryUntilDone(MessageBoxes& boxes, const QString& action, const QString& subject,
+                    const QString& title, Attempt&& attempt) {
+    for (;;) {
+        QString error;
+        if (attempt(&error)) {
+            return true;
+        }
+        if (boxes.RetryCancel(FailureText(action, subject, error), title) !=
+            MessageBoxes::Answer::Retry) {
+            return false;
+        }
+    }
+}
+
+}  // namespace tavrel

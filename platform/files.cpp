@@ -1,0 +1,288 @@
+#include "platform/files.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QSet>
+
+#include <cerrno>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tavrel {
+
+namespace {
+
+QString ErrnoText(int err) {
+    return QString::fromStdString(std::generic_category().message(err));
+}
+
+const QString kNotRegular = QStringLiteral("Not a regular file");
+
+}  // namespace
+
+#ifdef Q_OS_UNIX
+
+bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
+    const QByteArray native = QFile::encodeName(path);
+    // O_NONBLOCK so that opening a FIFO without a writer returns at once; the
+    // type check below then refuses it.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = ErrnoText(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        *error = ErrnoText(err);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *error = S_ISDIR(st.st_mode) ? ErrnoText(EISDIR) : kNotRegular;
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        *error = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+#else
+
+bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        *error = info.isDir() ? QStringLiteral("Is a directory") : kNotRegular;
+        return false;
+    }
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+#endif
+
+namespace {
+
+// A target that exists but is not a regular file (a folder, a FIFO, a device)
+// is refused rather than replaced.
+bool TargetIsReplaceable(const QString& path, QString* error) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return true;
+    }
+    if (info.isDir()) {
+#ifdef Q_OS_UNIX
+        *error = ErrnoText(EISDIR);
+#else
+        *error = QStringLiteral("Is a directory");
+#endif
+        return false;
+    }
+    if (!info.isFile()) {
+        *error = kNotRegular;
+        return false;
+    }
+    return true;
+}
+
+bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* error) {
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (file.write(data) != data.size()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+#ifdef Q_OS_UNIX
+
+bool WriteAll(int fd, const QByteArray& data, int* err) {
+    const char* p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            *err = errno;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+// The same contract as QSaveFile, without its per-file fsync: QSaveFile always
+// syncs on commit, which costs milliseconds per file in a batch of hundreds.
+bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error) {
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+    const QFileInfo targetInfo(target);
+    const QByteArray nativeTarget = QFile::encodeName(target);
+    const QString folder = targetInfo.absolutePath();
+
+    struct stat existing {};
+    const bool exists = ::stat(nativeTarget.constData(), &existing) == 0;
+
+    int fd = -1;
+    QByteArray tempName;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        const QString suffix =
+            QString::number(QRandomGenerator::global()->generate64() & 0xffffffffffULL, 36);
+        tempName = QFile::encodeName(folder + QStringLiteral("/.") + targetInfo.fileName() +
+                                     QStringLiteral(".tmp-") + suffix);
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0) {
+        const int err = errno;
+        if (exists && (err == EACCES || err == EPERM || err == EROFS)) {
+            // The folder cannot take a new file, but the file itself may be
+            // writable: write in place, as QSaveFile's fallback does.
+            const int direct = ::open(nativeTarget.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            if (direct < 0) {
+                *error = ErrnoText(errno);
+                return false;
+            }
+            int writeErr = 0;
+            const bool ok = WriteAll(direct, data, &writeErr);
+            if (::close(direct) != 0 && ok) {
+                *error = ErrnoText(errno);
+                return false;
+            }
+            if (!ok) {
+                *error = ErrnoText(writeErr);
+                return false;
+            }
+            return true;
+        }
+        *error = ErrnoText(err);
+        return false;
+    }
+
+    int err = 0;
+    bool ok = WriteAll(fd, data, &err);
+    if (ok && exists && ::fchmod(fd, existing.st_mode & 07777) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
+    if (ok && ::rename(tempName.constData(), nativeTarget.constData()) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(tempName.constData());
+        *error = ErrnoText(err);
+        return false;
+    }
+    return true;
+}
+
+#endif
+
+}  // namespace
+
+bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
+                        QString* error) {
+    if (!TargetIsReplaceable(path, error)) {
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    if (!options.syncEachFile) {
+        return SaveWithoutSync(path, data, error);
+    }
+#else
+    Q_UNUSED(options);
+#endif
+    return SaveWithQSaveFile(path, data, error);
+}
+
+bool FileNameLess(const QString& a, const QString& b) {
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    if (folded != 0) {
+        return folded < 0;
+    }
+    return QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+QString MatchExistingName(const QStringList& existingNames, const QString& name) {
+    const QString* best = nullptr;
+    for (const QString& existing : existingNames) {
+        if (existing == name) {
+            return name;
+        }
+        if (existing.compare(name, Qt::CaseInsensitive) == 0 &&
+            (best == nullptr || FileNameLess(existing, *best))) {
+            best = &existing;
+        }
+    }
+    return best != nullptr ? *best : name;
+}
+
+QString ExistingNameIgnoringCase(const QString& folder, const QString& name) {
+    const QDir dir(folder);
+    // Name filters are wildcards, so a name holding "[" or "*" could not be
+    // used as one: compare every entry instead.
+    return MatchExistingName(dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort),
+                             name);
+}
+
+void SyncFileSystems(const QStringList& paths) {
+#ifdef Q_OS_UNIX
+    QSet<quint64> done;
+    for (const QString& path : paths) {
+        const QByteArray native = QFile::encodeName(path);
+        const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && !done.contains(static_cast<quint64>(st.st_dev))) {
+            done.insert(static_cast<quint64>(st.st_dev));
+            ::syncfs(fd);
+        }
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(paths);
+#endif
+}
+
+}  // namespace tavrel

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+namespace tavrel {
+
+// Opens path for reading, but only when it names a regular file (links
+// followed). A folder, FIFO, socket or device fails at once with a
+// description; nothing ever blocks waiting for a writer.
+bool OpenRegularFile(const QString& path, QFile& file, QString* error);
+
+struct SaveOptions {
+    // The window syncs each file it writes. A batch caller turns this off and
+    // calls SyncFileSystems once at the end, which is far quicker.
+    bool syncEachFile = true;
+};
+
+// Replaces (or creates) path with exactly data, atomically: the bytes go to a
+// temporary file beside the target, which is renamed over it only when
+// complete. An existing file keeps its permissions; on failure it is left as
+// it was and no temporary file remains. Where the folder itself cannot be
+// written but the existing file can, the file is written in place.
+bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
+                        QString* error);
+
+// The name to write a new file under in a folder: an existing entry whose
+// name equals name without regard to case is the file to replace, keeping its
+// own spelling (an exact match first, otherwise the first in name order);
+// otherwise name itself. So a case-sensitive file system behaves like one
+// where the names are one file.
+QString MatchExistingName(const QStringList& existingNames, const QString& name);
+QString ExistingNameIgnoringCase(const QString& folder, const QString& name);
+
+// Orders file names the way the file lists show them: without regard to
+// case, then by their exact text.
+bool FileNameLess(const QString& a, const QString& b);
+
+// Flushes the file systems holding these paths (files or folders) to disk.
+void SyncFileSystems(const QStringList& paths);
+
+}  // namespace tavrel

@@ -1,0 +1,295 @@
+#include "platform/picture_surface.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+namespace tavrel {
+
+namespace {
+
+constexpr std::uint32_t kWhiteRgb = 0xFFFFFFFFu;
+
+int RoundToPixels(double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+
+// Pictures with transparency are shown on the boxes' white background; the
+// converters only ever see opaque 32-bit RGB.
+QImage Opaque(const QImage& picture) {
+    if (picture.isNull()) {
+        return picture;
+    }
+    if (picture.format() == QImage::Format_RGB32) {
+        return picture;
+    }
+    if (!picture.hasAlphaChannel()) {
+        return picture.convertToFormat(QImage::Format_RGB32);
+    }
+    QImage flat(picture.size(), QImage::Format_RGB32);
+    if (flat.isNull()) {
+        return flat;
+    }
+    flat.fill(kWhiteRgb);
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, picture);
+    painter.end();
+    return flat;
+}
+
+// Copies a w by h block of 32-bit pixels; the caller has clipped it.
+void CopyBlock(const QImage& from, int sx, int sy, QImage& to, int dx, int dy, int w, int h) {
+    if (w <= 0 || h <= 0) {
+        return;
+    }
+    const size_t bytes = static_cast<size_t>(w) * 4;
+    for (int row = 0; row < h; ++row) {
+        const auto* src = reinterpret_cast<const std::uint32_t*>(from.constScanLine(sy + row)) + sx;
+        auto* dst = reinterpret_cast<std::uint32_t*>(to.scanLine(dy + row)) + dx;
+        std::memcpy(dst, src, bytes);
+    }
+}
+
+// Clips a copy of w by h pixels from (sx, sy) of a sw-by-sh source to (dx, dy)
+// of a dw-by-dh destination. Returns false when nothing is left.
+bool Clip(int& sx, int& sy, int& dx, int& dy, int& w, int& h, int srcW, int srcH, int dstW,
+          int dstH) {
+    if (sx < 0) {
+        dx -= sx;
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        dy -= sy;
+        h += sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        sx -= dx;
+        w += dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        sy -= dy;
+        h += dy;
+        dy = 0;
+    }
+    w = std::min({w, srcW - sx, dstW - dx});
+    h = std::min({h, srcH - sy, dstH - dy});
+    return w > 0 && h > 0;
+}
+
+}  // namespace
+
+PictureSurface::PictureSurface(int borderPixels, bool autoSize)
+    : border_(std::max(0, borderPixels)),
+      autoSize_(autoSize),
+      widthPx_(2 * border_),
+      heightPx_(2 * border_) {
+    rebuildRaster(false);
+}
+
+int PictureSurface::innerW() const {
+    return std::max(0, widthPx_ - 2 * border_);
+}
+int PictureSurface::innerH() const {
+    return std::max(0, heightPx_ - 2 * border_);
+}
+
+int PictureSurface::toPixels(double v) const {
+    const double px = scaleMode_ == ScaleUnit::Twips ? v / kTwipsPerPixel : v;
+    const double f = std::floor(px);
+    if (!(f > -2147483647.0)) {  // also catches NaN
+        return -1;
+    }
+    return f >= 2147483647.0 ? 2147483647 : static_cast<int>(f);
+}
+
+void PictureSurface::Move(double left, double top, double width, double height) {
+    leftPx_ = RoundToPixels(left);
+    topPx_ = RoundToPixels(top);
+    widthPx_ = std::max(0, RoundToPixels(width));
+    heightPx_ = std::max(0, RoundToPixels(height));
+    rebuildRaster(true);
+}
+
+double PictureSurface::ScaleWidth() const {
+    return scaleMode_ == ScaleUnit::Twips ? innerW() * double(kTwipsPerPixel) : innerW();
+}
+
+double PictureSurface::ScaleHeight() const {
+    return scaleMode_ == ScaleUnit::Twips ? innerH() * double(kTwipsPerPixel) : innerH();
+}
+
+double PictureSurface::ScaleX(double value, ScaleUnit from, ScaleUnit to) {
+    if (from == to) {
+        return value;
+    }
+    return from == ScaleUnit::Pixels ? value * kTwipsPerPixel : value / kTwipsPerPixel;
+}
+
+void PictureSurface::fillBackdrop(QImage& image) const {
+    image.fill(kWhiteRgb);
+    if (!picture_.isNull()) {
+        CopyBlock(picture_, 0, 0, image, 0, 0, std::min(picture_.width(), image.width()),
+                  std::min(picture_.height(), image.height()));
+    }
+}
+
+void PictureSurface::rebuildRaster(bool keepPixels) {
+    const int w = std::max(innerW(), reservedW_);
+    const int h = std::max(innerH(), reservedH_);
+    if (!raster_.isNull() && raster_.width() == w && raster_.height() == h) {
+        return;
+    }
+    QImage next(w, h, QImage::Format_RGB32);
+    if (next.isNull()) {
+        // Out of memory (or an empty box): the raster becomes empty, which
+        // callers that need it check with HoldsPixels.
+        raster_ = QImage();
+        return;
+    }
+    fillBackdrop(next);
+    if (keepPixels && !raster_.isNull()) {
+        CopyBlock(raster_, 0, 0, next, 0, 0, std::min(w, raster_.width()),
+                  std::min(h, raster_.height()));
+    }
+    raster_ = std::move(next);
+}
+
+void PictureSurface::Cls() {
+    fillBackdrop(raster_);
+}
+
+void PictureSurface::PSet(double x, double y, ColourValue colour) {
+    const int px = toPixels(x);
+    const int py = toPixels(y);
+    if (px < 0 || py < 0 || px >= raster_.width() || py >= raster_.height()) {
+        return;
+    }
+    reinterpret_cast<std::uint32_t*>(raster_.scanLine(py))[px] = RgbFromColour(colour);
+}
+
+ColourValue PictureSurface::Point(double x, double y) const {
+    const int px = toPixels(x);
+    const int py = toPixels(y);
+    if (px < 0 || py < 0 || px >= raster_.width() || py >= raster_.height()) {
+        return -1;
+    }
+    return ColourFromRgb(reinterpret_cast<const std::uint32_t*>(raster_.constScanLine(py))[px]);
+}
+
+void PictureSurface::PaintPicture(const QImage& pic, double dx, double dy, double dw, double dh,
+                                  double sx, double sy, double sw, double sh) {
+    if (pic.isNull() || raster_.isNull()) {
+        return;
+    }
+    const QImage src = Opaque(pic);
+    int x1 = toPixels(dx), y1 = toPixels(dy), w1 = toPixels(dw), h1 = toPixels(dh);
+    int x2 = toPixels(sx), y2 = toPixels(sy), w2 = toPixels(sw), h2 = toPixels(sh);
+    if (w1 <= 0 || h1 <= 0 || w2 <= 0 || h2 <= 0) {
+        return;
+    }
+    if (w1 == w2 && h1 == h2) {
+        if (Clip(x2, y2, x1, y1, w1, h1, src.width(), src.height(), raster_.width(),
+                 raster_.height())) {
+            CopyBlock(src, x2, y2, raster_, x1, y1, w1, h1);
+        }
+        return;
+    }
+    // Stretching: nearest pixel, as a picture box does.
+    QPainter painter(&raster_);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(QRect(x1, y1, w1, h1), src, QRect(x2, y2, w2, h2));
+}
+
+void PictureSurface::PaintPicture(const QImage& pic, double dx, double dy) {
+    if (pic.isNull() || raster_.isNull()) {
+        return;
+    }
+    const QImage src = Opaque(pic);
+    int x1 = toPixels(dx), y1 = toPixels(dy), x2 = 0, y2 = 0;
+    int w = src.width(), h = src.height();
+    if (Clip(x2, y2, x1, y1, w, h, src.width(), src.height(), raster_.width(), raster_.height())) {
+        CopyBlock(src, x2, y2, raster_, x1, y1, w, h);
+    }
+}
+
+void PictureSurface::SetPicture(const QImage& picture) {
+    picture_ = Opaque(picture);
+    if (autoSize_ && !picture_.isNull()) {
+        widthPx_ = picture_.width() + 2 * border_;
+        heightPx_ = picture_.height() + 2 * border_;
+    }
+    rebuildRaster(false);
+    Cls();
+}
+
+void PictureSurface::ClearPicture() {
+    picture_ = QImage();
+    Cls();
+}
+
+void PictureSurface::ReserveRaster(int w, int h) {
+    reservedW_ = std::max(0, w);
+    reservedH_ = std::max(0, h);
+    rebuildRaster(true);
+}
+
+QImage LoadPicture(const QString& path, QString* error) {
+    static std::once_flag limitOnce;
+    // Big enough for any real bitmap, small enough that a header claiming
+    // 100000 by 100000 pixels is refused before anything is allocated.
+    std::call_once(limitOnce, [] { QImageReader::setAllocationLimit(1024); });
+
+    QFile file;
+    if (!OpenRegularFile(path, file, error)) {
+        return QImage();
+    }
+    QImageReader reader(&file, QFileInfo(path).suffix().toLatin1().toLower());
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        *error = reader.errorString();
+        return QImage();
+    }
+    image = Opaque(image);
+    if (image.isNull()) {
+        *error = QStringLiteral("Not enough memory for the picture");
+    }
+    return image;
+}
+
+QByteArray EncodeBitmap(const QImage& image) {
+    QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    rgb.setDotsPerMeterX(3780);
+    rgb.setDotsPerMeterY(3780);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    if (!writer.write(rgb)) {
+        return QByteArray();
+    }
+    return bytes;
+}
+
+bool SavePicture(const QImage& image, const QString& path, const SaveOptions& options,
+                 QString* error) {
+    const QByteArray bytes = EncodeBitmap(image);
+    if (bytes.isEmpty()) {
+        *error = QStringLiteral("The picture cannot be encoded as a bitmap");
+        return false;
+    }
+    return SaveFileAtomically(path, bytes, options, error);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,126 @@
+#include "platform/sequential_file.h"
+
+#include "platform/files.h"
+
+namespace tavrel {
+
+namespace {
+constexpr qint64 kChunk = 64 * 1024;
+}
+
+bool SequentialInput::Open(const QString& path, QString* error) {
+    Close();
+    if (!OpenRegularFile(path, file_, error)) {
+        return false;
+    }
+    return true;
+}
+
+void SequentialInput::Close() {
+    if (file_.isOpen()) {
+        file_.close();
+    }
+    buffer_.clear();
+    pos_ = 0;
+    started_ = false;
+    done_ = false;
+    afterComma_ = false;
+    failed_ = false;
+    error_.clear();
+}
+
+bool SequentialInput::fill() {
+    if (pos_ < buffer_.size()) {
+        return true;
+    }
+    if (failed_ || !file_.isOpen()) {
+        return false;
+    }
+    buffer_.resize(kChunk);
+    const qint64 n = file_.read(buffer_.data(), kChunk);
+    if (n < 0) {
+        failed_ = true;
+        error_ = file_.errorString();
+        buffer_.clear();
+        pos_ = 0;
+        return false;
+    }
+    buffer_.resize(n);
+    pos_ = 0;
+    return n > 0;
+}
+
+bool SequentialInput::AtEnd() {
+    if (done_ || failed_) {
+        return true;
+    }
+    if (afterComma_) {
+        return false;  // the text after a comma is a record, even when empty
+    }
+    return !fill();
+}
+
+bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep) {
+    record->clear();
+    if (done_ || failed_) {
+        return false;
+    }
+    if (!started_) {
+        started_ = true;
+        if (!fill()) {
+            done_ = true;  // an empty file holds no record
+            return false;
+        }
+    }
+    afterComma_ = false;
+    // Blanks before the record.
+    while (fill() && buffer_[pos_] == ' ') {
+        ++pos_;
+    }
+    for (;;) {
+        if (!fill()) {
+            if (failed_) {
+                return false;
+            }
+            done_ = true;  // a last record without a line end
+            return true;
+        }
+        const char* begin = buffer_.constData() + pos_;
+        const char* end = buffer_.constData() + buffer_.size();
+        const char* p = begin;
+        while (p != end && *p != '\r' && *p != '\n' && *p != ',') {
+            ++p;
+        }
+        const qsizetype take = p - begin;
+        if (maxKeep < 0) {
+            record->append(begin, take);
+        } else if (record->size() < maxKeep) {
+            record->append(begin, std::min(take, maxKeep - record->size()));
+        }
+        pos_ += take;
+        if (p == end) {
+            continue;
+        }
+        const char delimiter = *p;
+        ++pos_;
+        if (delimiter == ',') {
+            afterComma_ = true;
+            return true;
+        }
+        if (delimiter == '\r' && fill() && buffer_[pos_] == '\n') {
+            ++pos_;
+        }
+        if (failed_) {
+            return false;
+        }
+        if (!fill()) {
+            if (failed_) {
+                return false;
+            }
+            done_ = true;  // the line end was the file's last
+        }
+        return true;
+    }
+}
+
+}  // namespace tavrel

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace tavrel {
+
+// Sequential text input with delimited records, one character per byte.
+// A record ends at CR, LF, CR LF or a comma; spaces before a record are
+// skipped; quotes are ordinary characters. Every record counts, an empty one
+// too (a blank line, the text after a trailing comma). Reading ends after the
+// record that ends at the file's last line end, so a final CR LF adds no
+// record; a last line without a line end is read like the others.
+class SequentialInput {
+  public:
+    // Opens a regular file; false with a description otherwise.
+    bool Open(const QString& path, QString* error);
+
+    // Reads the next record into record, keeping at most maxKeep of its bytes
+    // (the rest is skipped; -1 keeps all). False when no record is left or
+    // reading failed (see Failed).
+    bool ReadRecord(QByteArray* record, qsizetype maxKeep = -1);
+
+    // True once no record is left to read.
+    bool AtEnd();
+    bool Failed() const { return failed_; }
+    QString Error() const { return error_; }
+    void Close();
+
+  private:
+    // Makes at least one unread byte available; false at end of file or on
+    // a read error.
+    bool fill();
+
+    QFile file_;
+    QByteArray buffer_;
+    qsizetype pos_ = 0;
+    bool started_ = false;
+    bool done_ = false;
+    bool afterComma_ = false;
+    bool failed_ = false;
+    QString error_;
+};
+
+// Sequential text output: lines end in CR LF. The text is collected in memory
+// and written in one piece by the caller, so that a failure never leaves half
+// a file behind.
+class SequentialOutput {
+  public:
+    void Reserve(qsizetype bytes) { data_.reserve(bytes); }
+    void Print(const char* text, qsizetype length) { data_.append(text, length); }
+    void PrintLine(const char* text, qsizetype length) {
+        data_.append(text, length);
+        data_.append("\r\n", 2);
+    }
+    void PrintLine(const QByteArray& line) { PrintLine(line.constData(), line.size()); }
+    const QByteArray& Data() const { return data_; }
+
+  private:
+    QByteArray data_;
+};
+
+}  // namespace tavrel
