@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include "platform/files.h"
+#include "tests/support/test_files.h"
+
+namespace tavrel {
+namespace {
+
+TEST(MatchExistingName, PrefersTheExactNameThenTheFirstInNameOrder) {
+    EXPECT_EQ(MatchExistingName({"a.Btn", "LOGO.BTN", "logo.btn"}, "logo.Btn"), "LOGO.BTN");
+    EXPECT_EQ(MatchExistingName({"logo.btn", "logo.Btn"}, "logo.Btn"), "logo.Btn");
+    EXPECT_EQ(MatchExistingName({"other.bmp"}, "logo.bmp"), "logo.bmp");
+    EXPECT_EQ(MatchExistingName({}, "x.bmp"), "x.bmp");
+}
+
+TEST(ExistingNameIgnoringCase, LooksInTheFolderAndTakesNamesLiterally) {
+    QTemporaryDir dir;
+    testing::WriteAll(dir.filePath("LOGO.BTN"), "x");
+    testing::WriteAll(dir.filePath("a[1].Btn"), "x");
+    EXPECT_EQ(ExistingNameIgnoringCase(dir.path(), "logo.Btn"), "LOGO.BTN");
+    EXPECT_EQ(ExistingNameIgnoringCase(dir.path(), "A[1].btn"), "a[1].Btn");
+    EXPECT_EQ(ExistingNameIgnoringCase(dir.path(), "a1.btn"), "a1.btn");
+}
+
+TEST(FileNameLess, IgnoresCaseThenUsesTheExactText) {
+    EXPECT_TRUE(FileNameLess("a.bmp", "B.bmp"));
+    EXPECT_TRUE(FileNameLess("B.bmp", "b.bmp"));
+    EXPECT_FALSE(FileNameLess("b.bmp", "B.bmp"));
+}
+
+// Both ways of saving keep the same promises.
+class SaveFileAtomicallyTest : public ::testing::TestWithParam<bool> {
+  protected:
+    SaveOptions Options() const { return SaveOptions{GetParam()}; }
+    QTemporaryDir dir_;
+};
+
+TEST_P(SaveFileAtomicallyTest, CreatesAndReplacesLeavingNothingElse) {
+    const QString path = dir_.filePath("out.Btn");
+    QString error;
+    ASSERT_TRUE(SaveFileAtomically(path, "first", Options(), &error)) << error.toStdString();
+    ASSERT_TRUE(SaveFileAtomically(path, "second\r\n", Options(), &error));
+    EXPECT_EQ(testing::ReadAll(path), "second\r\n");
+    EXPECT_EQ(testing::Entries(dir_.path()), QStringList{"out.Btn"});
+}
+
+TEST_P(SaveFileAtomicallyTest, ReplacedFileKeepsItsPermissions) {
+    const QString path = dir_.filePath("out.bmp");
+    testing::WriteAll(path, "old");
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0640), 0);
+    QString error;
+    ASSERT_TRUE(SaveFileAtomically(path, "new", Options(), &error));
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_P(SaveFileAtomicallyTest, FailedWriteLeavesTheOldFileAndNoPartialFile) {
+    const QString path = dir_.filePath("out.Btn");
+    testing::WriteAll(path, "old content");
+    QString error;
+    bool saved = true;
+    testing::WithFileSizeLimit(4096, [&] {
+        saved = SaveFileAtomically(path, QByteArray(100000, '3'), Options(), &error);
+    });
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(testing::ReadAll(path), "old content");
+    EXPECT_EQ(testing::Entries(dir_.path()), QStringList{"out.Btn"});
+}
+
+TEST_P(SaveFileAtomicallyTest, MissingFolderAndFoldersInPlaceOfFilesFail) {
+    QString error;
+    testing::WriteAll(dir_.filePath("file"), "x");
+    EXPECT_FALSE(SaveFileAtomically(dir_.filePath("file/out.Btn"), "x", Options(), &error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("sub.bmp"));
+    EXPECT_FALSE(SaveFileAtomically(dir_.filePath("sub.bmp"), "x", Options(), &error));
+    EXPECT_TRUE(QFileInfo(dir_.filePath("sub.bmp")).isDir());
+    const QString fifo = dir_.filePath("pipe.Btn");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(SaveFileAtomically(fifo, "x", Options(), &error));
+    EXPECT_EQ(error, "Not a regular file");
+}
+
+INSTANTIATE_TEST_SUITE_P(SyncedAndBatched, SaveFileAtomicallyTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Synced" : "Batched"; });
+
+}  // namespace
+}  // namespace tavrel

@@ -1,0 +1,150 @@
+#include "tests/support/test_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace tavrel::testing {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
+        throw std::runtime_error("cannot write test file " + path.toStdString());
+    }
+}
+
+bool Exists(const QString& path) {
+    return QFileInfo::exists(path);
+}
+
+QStringList Entries(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                               QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
+
+namespace {
+
+void Put16(QByteArray& b, int v) {
+    b.append(char(v & 0xFF));
+    b.append(char((v >> 8) & 0xFF));
+}
+void Put32(QByteArray& b, std::int64_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b.append(char((v >> (8 * i)) & 0xFF));
+    }
+}
+
+}  // namespace
+
+QByteArray MakeBitmap(const BitmapSpec& spec) {
+    std::vector<std::uint32_t> palette;
+    if (spec.bitsPerPixel == 8) {
+        for (std::uint32_t p : spec.pixels) {
+            bool found = false;
+            for (std::uint32_t q : palette) {
+                found = found || q == p;
+            }
+            if (!found) {
+                palette.push_back(p);
+            }
+        }
+        if (palette.size() > 256) {
+            throw std::runtime_error("too many colours for a palette");
+        }
+    }
+    const auto indexOf = [&](std::uint32_t p) {
+        int index = 0;
+        while (palette[static_cast<size_t>(index)] != p) {
+            ++index;
+        }
+        return index;
+    };
+    QByteArray data;
+    const int rowBytes = ((spec.width * spec.bitsPerPixel + 31) / 32) * 4;
+    for (int i = 0; i < spec.height; ++i) {
+        const int y = spec.topDown ? i : spec.height - 1 - i;
+        QByteArray row;
+        for (int x = 0; x < spec.width; ++x) {
+            const std::uint32_t p = spec.pixels[static_cast<size_t>(y * spec.width + x)];
+            if (spec.rle) {
+                // One run per pixel: count 1, then the palette index.
+                row.append(char(1));
+                row.append(char(indexOf(p)));
+            } else if (spec.bitsPerPixel == 8) {
+                row.append(char(indexOf(p)));
+            } else if (spec.bitsPerPixel == 16) {
+                const int v = int(((p >> 19) & 31) << 10 | ((p >> 11) & 31) << 5 | ((p >> 3) & 31));
+                Put16(row, v);
+            } else {
+                row.append(char(p & 0xFF));
+                row.append(char((p >> 8) & 0xFF));
+                row.append(char((p >> 16) & 0xFF));
+                if (spec.bitsPerPixel == 32) {
+                    row.append(char(0));
+                }
+            }
+        }
+        if (spec.rle) {
+            row.append(char(0));
+            row.append(char(i == spec.height - 1 ? 1 : 0));  // end of bitmap, or of line
+        } else {
+            while (row.size() < rowBytes) {
+                row.append(char(0));
+            }
+        }
+        data.append(row);
+    }
+
+    const int paletteBytes = static_cast<int>(palette.size()) * 4;
+    const int dataOffset = 14 + 40 + paletteBytes;
+    QByteArray b;
+    b.append("BM");
+    Put32(b, dataOffset + data.size());
+    Put32(b, 0);
+    Put32(b, dataOffset);
+    Put32(b, 40);
+    Put32(b, spec.width);
+    Put32(b, spec.topDown ? -spec.height : spec.height);
+    Put16(b, 1);
+    Put16(b, spec.bitsPerPixel);
+    Put32(b, spec.rle ? 1 : 0);  // BI_RLE8 or BI_RGB
+    Put32(b, data.size());
+    Put32(b, 3780);
+    Put32(b, 3780);
+    Put32(b, static_cast<std::int64_t>(palette.size()));
+    Put32(b, 0);
+    for (std::uint32_t p : palette) {
+        b.append(char(p & 0xFF));
+        b.append(char((p >> 8) & 0xFF));
+        b.append(char((p >> 16) & 0xFF));
+        b.append(char(0));
+    }
+    b.append(data);
+    return b;
+}
+
+BitmapSpec WhiteBitmap(int w, int h, std::initializer_list<Dot> dots) {
+    BitmapSpec spec;
+    spec.width = w;
+    spec.height = h;
+    spec.pixels.assign(static_cast<size_t>(w * h), 0xFFFFFF);
+    for (const Dot& d : dots) {
+        spec.pixels[static_cast<size_t>(d.y * w + d.x)] = d.rgb;
+    }
+    return spec;
+}
+
+}  // namespace tavrel::testing

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <vector>
+
+namespace tavrel::testing {
+
+// Whole file contents, or an empty array when it cannot be read.
+QByteArray ReadAll(const QString& path);
+void WriteAll(const QString& path, const QByteArray& bytes);
+bool Exists(const QString& path);
+// Names in a folder, "." and ".." left out, sorted.
+QStringList Entries(const QString& folder);
+
+// A Windows bitmap written by hand, so tests can make the variants the
+// program must read: 16 (5-5-5), 24 or 32 bits, an 8-bit palette plain or
+// run-length encoded, bottom-up or top-down. pixels are 0xRRGGBB, row by row
+// from the top.
+struct BitmapSpec {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 24;  // 8, 16, 24 or 32
+    bool topDown = false;
+    bool rle = false;  // 8 bits only; never top-down
+    std::vector<std::uint32_t> pixels;
+};
+QByteArray MakeBitmap(const BitmapSpec& spec);
+
+// A white w by h image with the given pixels (x, y, 0xRRGGBB) set.
+struct Dot {
+    int x;
+    int y;
+    std::uint32_t rgb;
+};
+BitmapSpec WhiteBitmap(int w, int h, std::initializer_list<Dot> dots = {});
+
+// Runs body with a file-size limit of limitBytes for this process, SIGXFSZ
+// ignored, so that writes fail part-way even for root.
+template <typename Body>
+void WithFileSizeLimit(long limitBytes, Body&& body);
+
+}  // namespace tavrel::testing
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+namespace tavrel::testing {
+
+template <typename Body>
+void WithFileSizeLimit(long limitBytes, Body&& body) {
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit lowered = old;
+    lowered.rlim_cur = static_cast<rlim_t>(limitBytes);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    body();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+}
+
+}  // namespace tavrel::testing
