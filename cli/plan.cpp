@@ -1,0 +1,243 @@
+#include "cli/plan.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "platform/files.h"
+
+namespace tavrel::cli {
+
+namespace {
+
+const QString kBmpExtension = QStringLiteral(".bmp");
+const QString kBtnExtension = QStringLiteral(".btn");
+
+// folder + "/" + name, without doubling a slash the folder already ends in.
+QString Join(const QString& folder, const QString& name) {
+    if (folder.isEmpty()) {
+        return name;
+    }
+    if (name.isEmpty()) {
+        return folder;
+    }
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// The folder part of a path as given ("" for a bare name) and the name.
+void SplitPath(const QString& path, QString* folder, QString* name) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    *folder = slash < 0 ? QString() : path.left(slash + 1);
+    *name = path.mid(slash + 1);
+}
+
+bool MatchesDirection(const QString& name, Direction direction) {
+    return name.endsWith(direction == Direction::ToButton ? kBmpExtension : kBtnExtension,
+                         Qt::CaseInsensitive);
+}
+
+QString NoSuchFile() {
+    return QString::fromStdString(std::generic_category().message(ENOENT));
+}
+
+class Planner {
+  public:
+    explicit Planner(const Options& options) : options_(options) {}
+
+    Plan Run() {
+        for (const QString& path : options_.paths) {
+            const QFileInfo info(path);
+            if (info.isDir()) {
+                if (options_.direction == Direction::ByName) {
+                    plan_.usageError =
+                        QStringLiteral(
+                            "%1 is a folder: give --to-button or --to-bmp to convert "
+                            "the files in it")
+                            .arg(path);
+                    return std::move(plan_);
+                }
+                scanFolder(path, QString());
+            } else {
+                addFile(path, info);
+            }
+        }
+        decideOutputs();
+        return std::move(plan_);
+    }
+
+  private:
+    struct Pending {
+        Job job;
+        QString outputName;  // before the case rule
+        bool exists = false;
+    };
+
+    void addFile(const QString& path, const QFileInfo& info) {
+        QString folder, name;
+        SplitPath(path, &folder, &name);
+        const bool exists = info.exists();
+        if (exists && !noteInput(info, path)) {
+            return;  // named twice
+        }
+        Direction direction = options_.direction;
+        if (direction == Direction::ByName) {
+            if (MatchesDirection(name, Direction::ToButton)) {
+                direction = Direction::ToButton;
+            } else if (MatchesDirection(name, Direction::ToBmp)) {
+                direction = Direction::ToBmp;
+            }
+        }
+        Pending p;
+        p.job.input = path;
+        p.job.direction = direction;
+        p.exists = exists;
+        if (direction == Direction::ByName) {
+            p.job.failure = exists ? QStringLiteral(
+                                         "not a bitmap (.bmp) or button file (.btn); "
+                                         "--to-button or --to-bmp converts it anyway")
+                                   : NoSuchFile();
+        } else {
+            p.job.outputFolder = options_.outputDir.isEmpty() ? folder : options_.outputDir;
+            p.outputName = OutputName(name, direction);
+        }
+        pending_.push_back(std::move(p));
+    }
+
+    // Every matching regular file of root/sub, in name order; then, with -r,
+    // its subfolders (links to folders are not followed). Names beginning
+    // with "." are left out: the listing asks for no hidden entries.
+    void scanFolder(const QString& root, const QString& sub) {
+        const QString folder = Join(root, sub);
+        const QDir dir(folder);
+        QStringList names = dir.entryList(QDir::Files, QDir::NoSort);
+        std::sort(names.begin(), names.end(), FileNameLess);
+        const QString outputFolder =
+            Join(options_.outputDir.isEmpty() ? root : options_.outputDir, sub);
+        for (const QString& name : names) {
+            if (!MatchesDirection(name, options_.direction)) {
+                continue;
+            }
+            const QString path = Join(folder, name);
+            if (!noteInput(QFileInfo(path), path)) {
+                continue;
+            }
+            Pending p;
+            p.job.input = path;
+            p.job.direction = options_.direction;
+            p.job.outputFolder = outputFolder;
+            p.outputName = OutputName(name, options_.direction);
+            p.exists = true;
+            pending_.push_back(std::move(p));
+        }
+        if (!options_.recursive) {
+            return;
+        }
+        QStringList folders =
+            dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::NoSort);
+        std::sort(folders.begin(), folders.end(), FileNameLess);
+        for (const QString& child : folders) {
+            scanFolder(root, Join(sub, child));
+        }
+    }
+
+    // Remembers an existing input; false when the same file came before.
+    bool noteInput(const QFileInfo& info, const QString& path) {
+        const QString canonical = info.canonicalFilePath();
+        if (canonical.isEmpty()) {
+            return true;  // a dangling link: the converter reports it
+        }
+        if (inputs_.contains(canonical)) {
+            return false;
+        }
+        inputs_.insert(canonical, path);
+        return true;
+    }
+
+    // The identity of a folder: its canonical path once it exists, its
+    // cleaned absolute path while it does not.
+    static QString FolderKey(const QString& folder) {
+        const QFileInfo info(folder.isEmpty() ? QStringLiteral(".") : folder);
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    }
+
+    // The files of a folder grouped by their case-folded name, read once.
+    const QHash<QString, QStringList>& Listing(const QString& key) {
+        auto it = listings_.find(key);
+        if (it == listings_.end()) {
+            QHash<QString, QStringList> byName;
+            const QStringList names =
+                QDir(key).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+            for (const QString& name : names) {
+                byName[name.toCaseFolded()].append(name);
+            }
+            it = listings_.insert(key, std::move(byName));
+        }
+        return *it;
+    }
+
+    void decideOutputs() {
+        // Outputs claimed so far: an existing file by its canonical path, a
+        // new one by its folder and case-folded name, since a later output
+        // differing only in case would replace it.
+        QHash<QString, QString> claims;
+        for (Pending& p : pending_) {
+            Job& job = p.job;
+            if (!job.failure.isEmpty()) {
+                plan_.jobs.push_back(std::move(job));
+                continue;
+            }
+            const QString key = FolderKey(job.outputFolder);
+            const QString folded = p.outputName.toCaseFolded();
+            const QString name = MatchExistingName(Listing(key).value(folded), p.outputName);
+            job.output = Join(job.outputFolder, name);
+
+            const QString existing = QFileInfo(Join(key, name)).canonicalFilePath();
+            const QString claim = existing.isEmpty() ? Join(key, folded) : existing;
+            if (!existing.isEmpty() && inputs_.contains(existing)) {
+                job.failure = QStringLiteral(
+                                  "not converted: its output would replace %1, an input of "
+                                  "this run")
+                                  .arg(inputs_.value(existing));
+            } else if (claims.contains(claim)) {
+                job.failure = QStringLiteral(
+                                  "not converted: its output %1 is also the output "
+                                  "of %2")
+                                  .arg(job.output, claims.value(claim));
+            } else if (p.exists) {
+                // A missing input writes nothing, so it claims nothing.
+                claims.insert(claim, job.input);
+            }
+            plan_.jobs.push_back(std::move(job));
+        }
+    }
+
+    const Options& options_;
+    Plan plan_;
+    std::vector<Pending> pending_;
+    QHash<QString, QString> inputs_;  // canonical path -> path as named
+    QHash<QString, QHash<QString, QStringList>> listings_;
+};
+
+}  // namespace
+
+QString OutputName(const QString& inputName, Direction direction) {
+    const QString extension =
+        direction == Direction::ToButton ? QStringLiteral(".Btn") : QStringLiteral(".bmp");
+    if (MatchesDirection(inputName, direction)) {
+        return inputName.chopped(4) + extension;
+    }
+    const qsizetype dot = inputName.lastIndexOf(QLatin1Char('.'));
+    return (dot > 0 ? inputName.left(dot) : inputName) + extension;
+}
+
+Plan PlanRun(const Options& options) {
+    return Planner(options).Run();
+}
+
+}  // namespace tavrel::cli

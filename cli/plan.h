@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+#include "cli/options.h"
+
+namespace tavrel::cli {
+
+// One file of the run: what to read, what to write, or why it is not
+// converted at all.
+struct Job {
+    QString input;         // as named in messages and handed to the converters
+    Direction direction;   // ToButton or ToBmp
+    QString outputFolder;  // made when missing, just before the file is written
+    QString output;        // the file written, after the case rule
+    QString failure;       // when set, the file fails with this text unconverted
+};
+
+struct Plan {
+    std::vector<Job> jobs;
+    QString usageError;  // when set, nothing runs
+};
+
+// The output file name for an input name: NAME.bmp gives NAME.Btn and
+// NAME.btn gives NAME.bmp (the last 4 characters dropped, as the window
+// does); any other name has its last extension replaced.
+QString OutputName(const QString& inputName, Direction direction);
+
+// Collects every input of the run and decides every output before anything
+// is written, so that no output can replace an input or another output.
+Plan PlanRun(const Options& options);
+
+}  // namespace tavrel::cli
