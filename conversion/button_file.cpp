@@ -25,6 +25,9 @@ int ReadButtonFile(const QString& path, ButtonFileRows& rows, MessageBoxes& boxe
         if (!input.Open(path, error)) {
             return false;
         }
+        // Editors that save as UTF-8 may put a byte-order mark first; it is
+        // not part of the first row number.
+        input.SkipPrefix(QByteArrayLiteral("\xEF\xBB\xBF"));
         QByteArray record;
         while (read.size() < kMaxButtonRows && input.ReadRecord(&record, kKeptRecord)) {
             read.append(record.size() > kPrefixLength ? record.mid(kPrefixLength) : QByteArray());

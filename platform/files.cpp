@@ -107,7 +107,10 @@ bool TargetIsReplaceable(const QString& path, QString* error) {
 bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* error) {
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a write that fails in the buffer's final flush inside
+    // commit() goes unnoticed by QSaveFile in Qt 6.4, which then renames the
+    // truncated file over the target. Written directly, every failure counts.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *error = file.errorString();
         return false;
     }

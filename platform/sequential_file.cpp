@@ -50,6 +50,13 @@ bool SequentialInput::fill() {
     return n > 0;
 }
 
+void SequentialInput::SkipPrefix(const QByteArray& prefix) {
+    // The first chunk is far longer than any prefix worth skipping.
+    if (!started_ && fill() && buffer_.startsWith(prefix)) {
+        pos_ = prefix.size();
+    }
+}
+
 bool SequentialInput::AtEnd() {
     if (done_ || failed_) {
         return true;

@@ -17,6 +17,9 @@ class SequentialInput {
     // Opens a regular file; false with a description otherwise.
     bool Open(const QString& path, QString* error);
 
+    // Before the first read: skips prefix when the file starts with it.
+    void SkipPrefix(const QByteArray& prefix);
+
     // Reads the next record into record, keeping at most maxKeep of its bytes
     // (the rest is skipped; -1 keeps all). False when no record is left or
     // reading failed (see Failed).

@@ -64,15 +64,19 @@ TEST_P(SaveFileAtomicallyTest, ReplacedFileKeepsItsPermissions) {
 TEST_P(SaveFileAtomicallyTest, FailedWriteLeavesTheOldFileAndNoPartialFile) {
     const QString path = dir_.filePath("out.Btn");
     testing::WriteAll(path, "old content");
-    QString error;
-    bool saved = true;
-    testing::WithFileSizeLimit(4096, [&] {
-        saved = SaveFileAtomically(path, QByteArray(100000, '3'), Options(), &error);
-    });
-    EXPECT_FALSE(saved);
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(testing::ReadAll(path), "old content");
-    EXPECT_EQ(testing::Entries(dir_.path()), QStringList{"out.Btn"});
+    // Small data fails only when a buffer would be flushed at the end;
+    // large data fails in the middle of writing.
+    for (qsizetype size : {5000, 100000}) {
+        QString error;
+        bool saved = true;
+        testing::WithFileSizeLimit(4096, [&] {
+            saved = SaveFileAtomically(path, QByteArray(size, '3'), Options(), &error);
+        });
+        EXPECT_FALSE(saved) << size;
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(testing::ReadAll(path), "old content") << size;
+        EXPECT_EQ(testing::Entries(dir_.path()), QStringList{"out.Btn"});
+    }
 }
 
 TEST_P(SaveFileAtomicallyTest, MissingFolderAndFoldersInPlaceOfFilesFail) {
