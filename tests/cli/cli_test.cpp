@@ -1,0 +1,379 @@
+// End-to-end tests of tavrel-convert: the real program on temporary folders.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <csignal>
+
+#include "conversion/bitmap_to_button.h"
+#include "conversion/button_render.h"
+#include "conversion/drawing_to_bitmap.h"
+#include "tests/support/scripted_message_boxes.h"
+#include "tests/support/test_files.h"
+
+// Readable names in failure output.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace tavrel {
+namespace {
+
+using testing::Dot;
+using testing::Entries;
+using testing::Exists;
+using testing::ReadAll;
+using testing::WriteAll;
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// A small picture whose content differs with seed and touches no edge.
+QByteArray Bitmap(int seed) {
+    testing::BitmapSpec spec = testing::WhiteBitmap(12 + seed % 5, 10 + seed % 3);
+    for (int y = 2; y < spec.height - 2; ++y) {
+        for (int x = 2 + (y + seed) % 3; x < spec.width - 2; x += 2) {
+            const std::uint32_t grey = static_cast<std::uint32_t>((x * 37 + y * 11 + seed) % 256);
+            spec.pixels[y * spec.width + x] = grey << 16 | 0x808080;
+        }
+    }
+    return testing::MakeBitmap(spec);
+}
+
+// A button file whose outer rows and columns hold content.
+QByteArray ButtonFile(int seed, int rows = 6) {
+    QByteArray text;
+    for (int r = 0; r < rows; ++r) {
+        text += QByteArray::number(r).rightJustified(5, '0') + ':';
+        for (int c = 0; c < 5 + seed % 4; ++c) {
+            text += char('1' + (r * 7 + c * 3 + seed) % 3);
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+// What the window writes for the same input, through the same core calls.
+QByteArray WindowButtonFile(const QString& bitmap) {
+    QTemporaryDir dir;
+    PictureSurface working(2, true), out(2, true);
+    testing::ScriptedMessageBoxes boxes;
+    EXPECT_TRUE(ConvertBitmapToButton(bitmap, dir.filePath("x.Btn"), working, out, boxes));
+    return ReadAll(dir.filePath("x.Btn"));
+}
+
+QByteArray WindowBitmap(const QString& button) {
+    QTemporaryDir dir;
+    PictureSurface buttons, working(2, true), out(2, true);
+    testing::ScriptedMessageBoxes boxes;
+    ButtonSize size;
+    DrawButtonFile(button, buttons, boxes, size);
+    EXPECT_EQ(ConvertDrawingToBitmap(buttons, size, working, out, dir.filePath("x.bmp"), boxes),
+              BitmapResult::Written);
+    return ReadAll(dir.filePath("x.bmp"));
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+    void Put(const QString& name, const QByteArray& bytes) {
+        QDir(dir_.path()).mkpath(QFileInfo(name).path());
+        WriteAll(Path(name), bytes);
+    }
+
+    // Runs the program in the temporary folder. modifier runs in the child
+    // before the program starts.
+    Result Run(const QStringList& args, std::function<void()> modifier = {}) {
+        QProcess process;
+        process.setWorkingDirectory(dir_.path());
+        if (modifier) {
+            process.setChildProcessModifier(modifier);
+        }
+        process.start(QStringLiteral(TAVREL_CONVERT_PATH), args);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(CliTest, ConvertsBothWaysByNameWithTheWindowsBytes) {
+    Put("Logo.BMP", Bitmap(1));
+    Put("x.y.bmp", Bitmap(2));
+    Put("lower/logo.btn", ButtonFile(3));
+    Put("upper/logo.BTN", ButtonFile(4));
+    // A black 2 by 2 square at (3, 4): the crop keeps one white column and
+    // row before it, which the file leaves out.
+    Put("dot.bmp", testing::MakeBitmap(testing::WhiteBitmap(
+                       8, 8, {Dot{3, 4, 0}, Dot{4, 4, 0}, Dot{3, 5, 0}, Dot{4, 5, 0}})));
+    const Result r =
+        Run({"Logo.BMP", "x.y.bmp", "lower/logo.btn", "upper/logo.BTN", Path("dot.bmp")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadAll(Path("Logo.Btn")), WindowButtonFile(Path("Logo.BMP")));
+    EXPECT_EQ(ReadAll(Path("x.y.Btn")), WindowButtonFile(Path("x.y.bmp")));
+    EXPECT_EQ(ReadAll(Path("lower/logo.bmp")), WindowBitmap(Path("lower/logo.btn")));
+    EXPECT_EQ(ReadAll(Path("upper/logo.bmp")), WindowBitmap(Path("upper/logo.BTN")));
+    EXPECT_EQ(ReadAll(Path("dot.Btn")), "00000:33\r\n00001:33\r\n");
+    EXPECT_EQ(Entries(Path("upper")), QStringList({"logo.BTN", "logo.bmp"}));
+}
+
+TEST_F(CliTest, ForcedDirectionTakesAnyPictureTheLoaderReads) {
+    QImage picture(9, 7, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    picture.setPixel(4, 3, qRgb(150, 0, 0));
+    ASSERT_TRUE(picture.save(Path("photo.png")));
+    const Result r = Run({"--to-button", "photo.png"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(ReadAll(Path("photo.Btn")), "00000:2\r\n");
+}
+
+TEST_F(CliTest, FoldersRecursionAndOutputFolder) {
+    Put("in/a.bmp", Bitmap(1));
+    Put("in/B.BMP", Bitmap(2));
+    Put("in/.hidden.bmp", Bitmap(3));
+    Put("in/notes.txt", "not a picture");
+    Put("in/c.btn", ButtonFile(1));
+    Put("in/sub/d.bmp", Bitmap(4));
+    Put("in/.git/e.bmp", Bitmap(5));
+    ASSERT_TRUE(QFile::link(Path("in/sub"), Path("in/link")));
+
+    Result r = Run({"--to-button", "in"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(Entries(Path("in")), QStringList({".git", ".hidden.bmp", "B.BMP", "B.Btn", "a.Btn",
+                                                "a.bmp", "c.btn", "link", "notes.txt", "sub"}));
+    EXPECT_EQ(Entries(Path("in/sub")), QStringList({"d.bmp"}));
+
+    // The link to sub is not followed: following it would claim sub/d's
+    // output a second time.
+    r = Run({"-r", "--to-button", "--verbose", "-o", "out", "in/"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "in/a.bmp -> out/a.Btn\nin/B.BMP -> out/B.Btn\nin/sub/d.bmp -> out/sub/d.Btn\n");
+    EXPECT_EQ(ReadAll(Path("out/sub/d.Btn")), WindowButtonFile(Path("in/sub/d.bmp")));
+    EXPECT_EQ(Entries(Path("in/sub")), QStringList({"d.bmp"}));
+
+    r = Run({"--to-bmp", "-q", "in"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(ReadAll(Path("in/c.bmp")), WindowBitmap(Path("in/c.btn")));
+}
+
+TEST_F(CliTest, UsageErrorsWriteNothing) {
+    Put("in/a.bmp", Bitmap(1));
+    const struct {
+        QStringList args;
+        QString says;
+    } cases[] = {
+        {{"in"}, "in is a folder: give --to-button or --to-bmp"},
+        {{"in/a.bmp", "in"}, "--to-button or --to-bmp"},
+        {{"--bogus", "in/a.bmp"}, "Unknown option 'bogus'"},
+        {{}, "no PATH given"},
+        {{"--jobs", "0", "in/a.bmp"}, "--jobs"},
+        {{"--to-bmp", "--to-button", "in/a.bmp"}, "cannot be used together"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("Usage: tavrel-convert [options] PATH..."))
+            << r.err.toStdString();
+    }
+    EXPECT_EQ(Entries(Path("in")), QStringList({"a.bmp"}));
+
+    Result r = Run({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "tavrel-convert 1.0.0\n");
+    r = Run({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("--to-button"));
+}
+
+TEST_F(CliTest, ReplacesTheFileWhoseNameDiffersOnlyInCase) {
+    Put("one/logo.bmp", Bitmap(1));
+    Put("one/LOGO.BTN", "old");
+    Put("two/logo.bmp", Bitmap(1));
+    Put("two/logo.Btn", "exact");
+    Put("two/LOGO.BTN", "other");
+    Put("three/logo.bmp", Bitmap(1));
+    Put("three/Logo.btn", "later");
+    Put("three/LOGO.BTN", "first");
+    const Result r = Run({"--verbose", "one/logo.bmp", "two/logo.bmp", "three/logo.bmp"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QByteArray expected = WindowButtonFile(Path("one/logo.bmp"));
+    EXPECT_EQ(Entries(Path("one")), QStringList({"LOGO.BTN", "logo.bmp"}));
+    EXPECT_EQ(ReadAll(Path("one/LOGO.BTN")), expected);
+    EXPECT_EQ(ReadAll(Path("two/logo.Btn")), expected);
+    EXPECT_EQ(ReadAll(Path("two/LOGO.BTN")), "other");
+    EXPECT_EQ(ReadAll(Path("three/LOGO.BTN")), expected);
+    EXPECT_EQ(ReadAll(Path("three/Logo.btn")), "later");
+    EXPECT_TRUE(r.out.startsWith("one/logo.bmp -> one/LOGO.BTN\n"));
+}
+
+TEST_F(CliTest, NeverReplacesAnInputOrAnotherInputsOutput) {
+    Put("a/x.bmp", Bitmap(1));
+    Put("b/x.bmp", Bitmap(2));
+    Put("same/x.bmp", Bitmap(3));
+    Put("same/X.BMP", Bitmap(4));
+    Put("pair/p.bmp", Bitmap(5));
+    Put("pair/p.btn", ButtonFile(5));
+    const QByteArray pairBitmap = ReadAll(Path("pair/p.bmp"));
+
+    Result r = Run({"-o", "out", "a/x.bmp", "b/x.bmp"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "tavrel-convert: b/x.bmp: not converted: its output out/x.Btn is also the output of "
+              "a/x.bmp\n"
+              "tavrel-convert: 1 of 2 files not converted\n");
+    EXPECT_EQ(ReadAll(Path("out/x.Btn")), WindowButtonFile(Path("a/x.bmp")));
+
+    // X.Btn and x.Btn would be one file for the window.
+    r = Run({"--to-button", "same"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(
+        r.err.contains("same/x.bmp: not converted: its output same/x.Btn is also the "
+                       "output of same/X.BMP"))
+        << r.err.toStdString();
+    EXPECT_EQ(Entries(Path("same")), QStringList({"X.BMP", "X.Btn", "x.bmp"}));
+
+    // Each would overwrite the other: p.bmp's output p.Btn is p.btn by case.
+    r = Run({"pair/p.bmp", "pair/p.btn"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(
+        r.err.contains("pair/p.bmp: not converted: its output would replace pair/p.btn, "
+                       "an input of this run"));
+    EXPECT_TRUE(
+        r.err.contains("pair/p.btn: not converted: its output would replace pair/p.bmp, "
+                       "an input of this run"));
+    EXPECT_EQ(ReadAll(Path("pair/p.bmp")), pairBitmap);
+    EXPECT_EQ(ReadAll(Path("pair/p.btn")), ButtonFile(5));
+}
+
+TEST_F(CliTest, MixedBatchReportsEachFailureAndConvertsTheRest) {
+    Put("good.bmp", Bitmap(1));
+    Put("junk.bmp", "not a bitmap");
+    Put("blank.bmp", testing::MakeBitmap(testing::WhiteBitmap(5, 5)));
+    Put("notes.txt", "text");
+    Put("bad.btn", "00000:0120\r\n00001:01x0\r\n");
+    QByteArray tall;
+    for (int r = 0; r < 1001; ++r) {
+        tall += QByteArray::number(r).rightJustified(5, '0') + ":131\r\n";
+    }
+    Put("tall.btn", tall);
+    Put("fine.btn", ButtonFile(2));
+    const Result r = Run({"good.bmp", "junk.bmp", "blank.bmp", "missing.bmp", "notes.txt",
+                          "bad.btn", "tall.btn", "fine.btn"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "tavrel-convert: junk.bmp: Unable to load file junk.bmp Error: Unsupported image "
+              "format\n"
+              "tavrel-convert: blank.bmp: Nothing to convert: the image has no content\n"
+              "tavrel-convert: missing.bmp: Unable to load file missing.bmp Error: No such file "
+              "or directory\n"
+              "tavrel-convert: notes.txt: not a bitmap (.bmp) or button file (.btn); --to-button "
+              "or --to-bmp converts it anyway\n"
+              "tavrel-convert: bad.btn: Unknown button value : ( 3, 2)x\n"
+              "tavrel-convert: tall.btn: Only the first 1000 rows of tall.btn are read\n"
+              "tavrel-convert: 5 of 8 files not converted\n");
+    EXPECT_EQ(ReadAll(Path("good.Btn")), WindowButtonFile(Path("good.bmp")));
+    EXPECT_EQ(ReadAll(Path("fine.bmp")), WindowBitmap(Path("fine.btn")));
+    EXPECT_EQ(ReadAll(Path("tall.bmp")), WindowBitmap(Path("tall.btn")));
+    EXPECT_EQ(Entries(dir_.path()),
+              QStringList({"bad.btn", "blank.bmp", "fine.bmp", "fine.btn", "good.Btn", "good.bmp",
+                           "junk.bmp", "notes.txt", "tall.bmp", "tall.btn"}));
+
+    const Result quiet = Run({"-q", "junk.bmp", "fine.btn"});
+    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_EQ(quiet.err,
+              "tavrel-convert: junk.bmp: Unable to load file junk.bmp Error: Unsupported image "
+              "format\n");
+}
+
+TEST_F(CliTest, OutputsDoNotDependOnTheNumberOfJobs) {
+    for (int i = 0; i < 24; ++i) {
+        Put(QStringLiteral("in/p%1.bmp").arg(i), Bitmap(i));
+        Put(QStringLiteral("in/b%1.btn").arg(i), ButtonFile(i, 3 + i));
+    }
+    Put("in/broken.bmp", "broken");
+    Put("in/broken.btn", "00000:9\r\n");
+    const Result one = Run({"-r", "--to-button", "--jobs", "1", "-o", "one", "in"});
+    const Result four = Run({"-r", "--to-button", "--jobs", "4", "-o", "four", "in"});
+    const Result oneBmp = Run({"-r", "--to-bmp", "-j1", "-o", "one", "in"});
+    const Result fourBmp = Run({"-r", "--to-bmp", "-j4", "-o", "four", "in"});
+    EXPECT_EQ(one.exitCode, 1);
+    EXPECT_EQ(one.err, four.err);
+    EXPECT_EQ(oneBmp.err, fourBmp.err);
+    const QStringList names = Entries(Path("one"));
+    EXPECT_EQ(names.size(), 48);
+    EXPECT_EQ(names, Entries(Path("four")));
+    for (const QString& name : names) {
+        EXPECT_EQ(ReadAll(Path("one/" + name)), ReadAll(Path("four/" + name)))
+            << name.toStdString();
+    }
+}
+
+TEST_F(CliTest, OutputFolderThatCannotBeMadeOrWritten) {
+    Put("a.bmp", Bitmap(1));
+    Put("b.btn", ButtonFile(1, 40));
+    Put("blocker", "a file where the folder should be");
+    Put("full/b.bmp", "old bitmap");
+
+    Result r = Run({"-o", "blocker/sub", "a.bmp", "b.btn"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "tavrel-convert: a.bmp: Unable to save file blocker/sub/a.Btn Error: Not a "
+              "directory\n"
+              "tavrel-convert: b.btn: Unable to save file blocker/sub/b.bmp Error: Not a "
+              "directory\n"
+              "tavrel-convert: 2 of 2 files not converted\n");
+
+    // A write that fails part-way leaves the old file and no temporary one.
+    r = Run({"-o", "full", "b.btn"}, [] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "tavrel-convert: b.btn: Unable to save file full/b.bmp Error: File too large\n");
+    EXPECT_EQ(Entries(Path("full")), QStringList({"b.bmp"}));
+    EXPECT_EQ(ReadAll(Path("full/b.bmp")), "old bitmap");
+}
+
+TEST_F(CliTest, ProgressLineOnlyOnATerminal) {
+    Put("a.bmp", Bitmap(1));
+    Put("b.bmp", Bitmap(2));
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const Result r = Run({"-j1", "a.bmp", "b.bmp"}, [slave] { ::dup2(slave, STDERR_FILENO); });
+    ::close(slave);
+    QByteArray screen;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) {
+        screen.append(buffer, n);
+    }
+    ::close(master);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(screen.startsWith("\r\033[K[1/2] a.bmp\r\033[K[2/2] b.bmp"))
+        << screen.toStdString();
+    EXPECT_TRUE(screen.endsWith("\r\033[K")) << screen.toStdString();
+
+    EXPECT_EQ(Run({"a.bmp", "b.bmp"}).err, "");
+}
+
+}  // namespace
+}  // namespace tavrel
