@@ -1,13 +1,15 @@
 #include "cli/plan.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
+
+#include <sys/stat.h>
 
 #include "platform/files.h"
 
@@ -81,7 +83,7 @@ class Planner {
         QString folder, name;
         SplitPath(path, &folder, &name);
         const bool exists = info.exists();
-        if (exists && !noteInput(info, path)) {
+        if (exists && !noteInput(path)) {
             return;  // named twice
         }
         Direction direction = options_.direction;
@@ -123,7 +125,7 @@ class Planner {
                 continue;
             }
             const QString path = Join(folder, name);
-            if (!noteInput(QFileInfo(path), path)) {
+            if (!noteInput(path)) {
                 continue;
             }
             Pending p;
@@ -146,44 +148,59 @@ class Planner {
     }
 
     // Remembers an existing input; false when the same file came before.
-    bool noteInput(const QFileInfo& info, const QString& path) {
-        const QString canonical = info.canonicalFilePath();
-        if (canonical.isEmpty()) {
+    bool noteInput(const QString& path) {
+        const QString id = FileId(path);
+        if (id.isEmpty()) {
             return true;  // a dangling link: the converter reports it
         }
-        if (inputs_.contains(canonical)) {
+        if (inputs_.contains(id)) {
             return false;
         }
-        inputs_.insert(canonical, path);
+        inputs_.insert(id, path);
         return true;
     }
 
-    // The identity of a folder: its canonical path once it exists, its
-    // cleaned absolute path while it does not.
-    static QString FolderKey(const QString& folder) {
-        const QFileInfo info(folder.isEmpty() ? QStringLiteral(".") : folder);
-        const QString canonical = info.canonicalFilePath();
-        return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    // A file's identity, links followed: its device and inode, so that a
+    // link or another spelling of a path is still the same file. Empty when
+    // there is no such file.
+    static QString FileId(const QString& path) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(path.isEmpty() ? QStringLiteral(".") : path).constData(),
+                   &st) != 0) {
+            return QString();
+        }
+        return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
     }
 
-    // The files of a folder grouped by their case-folded name, read once.
-    const QHash<QString, QStringList>& Listing(const QString& key) {
-        auto it = listings_.find(key);
-        if (it == listings_.end()) {
-            QHash<QString, QStringList> byName;
-            const QStringList names =
-                QDir(key).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
-            for (const QString& name : names) {
-                byName[name.toCaseFolded()].append(name);
-            }
-            it = listings_.insert(key, std::move(byName));
+    // A folder's identity: its file identity once it exists, its cleaned
+    // absolute path while it does not (then nothing is in it yet).
+    struct Folder {
+        QString key;
+        QHash<QString, QStringList> byFoldedName;  // its files, read once
+    };
+    const Folder& OutputFolder(const QString& folder) {
+        auto known = folders_.find(folder);
+        if (known != folders_.end()) {
+            return *known;
         }
-        return *it;
+        Folder f;
+        f.key = FileId(folder);
+        if (f.key.isEmpty()) {
+            f.key = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+        } else {
+            const QStringList names =
+                QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
+                    .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+            for (const QString& name : names) {
+                f.byFoldedName[name.toCaseFolded()].append(name);
+            }
+        }
+        return *folders_.insert(folder, std::move(f));
     }
 
     void decideOutputs() {
-        // Outputs claimed so far: an existing file by its canonical path, a
-        // new one by its folder and case-folded name, since a later output
+        // Outputs claimed so far: an existing file by its identity, a new
+        // one by its folder and case-folded name, since a later output
         // differing only in case would replace it.
         QHash<QString, QString> claims;
         for (Pending& p : pending_) {
@@ -192,13 +209,14 @@ class Planner {
                 plan_.jobs.push_back(std::move(job));
                 continue;
             }
-            const QString key = FolderKey(job.outputFolder);
+            const Folder& folder = OutputFolder(job.outputFolder);
             const QString folded = p.outputName.toCaseFolded();
-            const QString name = MatchExistingName(Listing(key).value(folded), p.outputName);
+            const QString name = MatchExistingName(folder.byFoldedName.value(folded), p.outputName);
             job.output = Join(job.outputFolder, name);
 
-            const QString existing = QFileInfo(Join(key, name)).canonicalFilePath();
-            const QString claim = existing.isEmpty() ? Join(key, folded) : existing;
+            const QString existing = FileId(job.output);
+            const QString claim =
+                existing.isEmpty() ? folder.key + QLatin1Char('/') + folded : existing;
             if (!existing.isEmpty() && inputs_.contains(existing)) {
                 job.failure = QStringLiteral(
                                   "not converted: its output would replace %1, an input of "
@@ -220,8 +238,8 @@ class Planner {
     const Options& options_;
     Plan plan_;
     std::vector<Pending> pending_;
-    QHash<QString, QString> inputs_;  // canonical path -> path as named
-    QHash<QString, QHash<QString, QStringList>> listings_;
+    QHash<QString, QString> inputs_;  // identity -> path as named
+    QHash<QString, Folder> folders_;  // by the folder as written
 };
 
 }  // namespace

@@ -80,11 +80,6 @@ Outcome Convert(const Job& job, Surfaces& s) {
         outcome.messages.append(job.failure);
         return outcome;
     }
-    if (!job.outputFolder.isEmpty()) {
-        // Failing here is fine: the save then reports why, with the
-        // window's message.
-        QDir().mkpath(job.outputFolder);
-    }
     PrintedBoxes boxes;
     const SaveOptions save{.syncEachFile = false};
     if (job.direction == Direction::ToButton) {
@@ -246,6 +241,17 @@ class Reporter {
 
 int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     CatchInterrupts();
+    // Each output folder is made once, before the first file is written. A
+    // folder that cannot be made needs no message here: each save into it
+    // then fails with the window's message.
+    QSet<QString> folders;
+    for (const Job& job : jobs) {
+        if (job.failure.isEmpty() && !job.outputFolder.isEmpty() &&
+            !folders.contains(job.outputFolder)) {
+            folders.insert(job.outputFolder);
+            QDir().mkpath(job.outputFolder);
+        }
+    }
     Reporter reporter(jobs, options);
     std::atomic<size_t> next{0};
     auto work = [&] {

@@ -326,6 +326,16 @@ TEST_F(CliTest, OutputsDoNotDependOnTheNumberOfJobs) {
     }
 }
 
+TEST_F(CliTest, LargeInputConvertsTheSameAfterTheRestartForHugePages) {
+    Put("large.bmp", testing::MakeBitmap(testing::WhiteBitmap(
+                         2400, 2400, {Dot{1, 2, 0x404040}, Dot{2398, 2397, 0xC0C0C0}})));
+    ASSERT_GE(QFileInfo(Path("large.bmp")).size(), 16 * 1024 * 1024);
+    const Result r = Run({"--verbose", "large.bmp"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "large.bmp -> large.Btn\n");
+    EXPECT_EQ(ReadAll(Path("large.Btn")), WindowButtonFile(Path("large.bmp")));
+}
+
 TEST_F(CliTest, OutputFolderThatCannotBeMadeOrWritten) {
     Put("a.bmp", Bitmap(1));
     Put("b.btn", ButtonFile(1, 40));
