@@ -1,0 +1,25 @@
+#include "platform/settings_store.h"
+
+#include <QSettings>
+
+namespace tavrel {
+
+QString SettingsStore::Read(const QString& section, const QString& key,
+                            const QString& fallback) const {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
+                       QStringLiteral("Tavrel"));
+    settings.beginGroup(section);
+    const QVariant value = settings.value(key);
+    return value.isValid() ? value.toString() : fallback;
+}
+
+bool SettingsStore::Write(const QString& section, const QString& key, const QString& value) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
+                       QStringLiteral("Tavrel"));
+    settings.beginGroup(section);
+    settings.setValue(key, value);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace tavrel {
+
+// The per-user settings store: strings by section and key, under
+// organisation and application "Tavrel", in the system's native format (on
+// Linux $XDG_CONFIG_HOME/Tavrel/Tavrel.conf).
+class SettingsStore {
+  public:
+    // The stored value, or fallback when the entry is missing.
+    QString Read(const QString& section, const QString& key, const QString& fallback) const;
+    // Creates or replaces the entry; false when the store could not be written.
+    bool Write(const QString& section, const QString& key, const QString& value);
+};
+
+}  // namespace tavrel

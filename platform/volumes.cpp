@@ -1,0 +1,140 @@
+#include "platform/volumes.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#endif
+
+namespace tavrel {
+
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
+#endif
+
+}  // namespace
+
+bool PathIsUnder(const QString& path, const QString& root) {
+    if (path.compare(root, kPathCase) == 0) {
+        return true;
+    }
+    const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    return path.startsWith(prefix, kPathCase);
+}
+
+std::optional<Volume> VolumeProvider::VolumeOf(const QString& pathOrDrive) const {
+    if (pathOrDrive.isEmpty()) {
+        return std::nullopt;
+    }
+    const QList<Volume> volumes = Volumes();
+    for (const Volume& volume : volumes) {
+        if (DriveText(volume) == pathOrDrive) {
+            return volume;
+        }
+    }
+    const QString path = CleanFolderPath(pathOrDrive);
+    std::optional<Volume> best;
+    for (const Volume& volume : volumes) {
+        if (PathIsUnder(path, volume.root) && (!best || volume.root.size() > best->root.size())) {
+            best = volume;
+        }
+    }
+    return best;
+}
+
+QString VolumeProvider::CurrentFolder(const Volume& volume) const {
+    const QString working = CleanFolderPath(QDir::currentPath());
+    // The working folder may lie on a volume mounted inside this one.
+    const std::optional<Volume> own = VolumeOf(working);
+    if (own && own->root == volume.root) {
+        return working;
+    }
+    return volume.root;
+}
+
+QList<Volume> MountedVolumes::Volumes() const {
+    const QString homeRoot = QStorageInfo(QDir::homePath()).rootPath();
+    QList<Volume> volumes;
+    QStringList seen;
+    for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
+        const QString root = info.rootPath();
+        const QString device = QString::fromLocal8Bit(info.device());
+        const bool blockDevice = device.startsWith(QLatin1String("/dev/")) &&
+                                 !device.startsWith(QLatin1String("/dev/loop"));
+        const bool wanted = root == QDir::rootPath() || root == homeRoot || blockDevice;
+        // Containers bind-mount single files from block devices: only
+        // folders are volumes.
+        if (!wanted || !info.isValid() || seen.contains(root) || !QFileInfo(root).isDir()) {
+            continue;
+        }
+        seen.append(root);
+        QString label = info.name();
+        if (label.isEmpty()) {
+            label = QFileInfo(device).fileName();
+        }
+        if (label.isEmpty()) {
+            label = QString::fromLatin1(info.fileSystemType());
+        }
+        volumes.append({CleanFolderPath(root), label});
+    }
+    if (volumes.isEmpty()) {
+        volumes.append({QDir::rootPath(), QStringLiteral("root")});
+    }
+    return volumes;
+}
+
+QString DriveText(const Volume& volume) {
+#ifdef Q_OS_WIN
+    // "c: [SYSTEM]", as the classic drive lists show drive letters.
+    return volume.root.left(2).toLower() + QStringLiteral(" [") + volume.label + QLatin1Char(']');
+#else
+    return volume.root + QStringLiteral(" [") + volume.label + QLatin1Char(']');
+#endif
+}
+
+QString CleanFolderPath(const QString& path) {
+    if (path.isEmpty()) {
+        return QString();
+    }
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+bool CanListFolder(const QString& path, QString* error) {
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(path);
+    DIR* dir = ::opendir(native.constData());
+    if (dir == nullptr) {
+        if (error != nullptr) {
+            *error = qt_error_string(errno);
+        }
+        return false;
+    }
+    ::closedir(dir);
+    return true;
+#else
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (error != nullptr) {
+            *error = QStringLiteral("Path not found");
+        }
+        return false;
+    }
+    if (!info.isDir() || !QDir(path).isReadable()) {
+        if (error != nullptr) {
+            *error = QStringLiteral("Path/File access error");
+        }
+        return false;
+    }
+    return true;
+#endif
+}
+
+}  // namespace tavrel
