@@ -1,0 +1,352 @@
+#include "main_window/frm_main.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGroupBox>
+#include <QIcon>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cmath>
+
+#include "main_window/layout.h"
+#include "platform/drive_list_box.h"
+#include "platform/file_list_box.h"
+#include "platform/folder_list_box.h"
+#include "platform/hourglass.h"
+#include "platform/picture_box.h"
+#include "platform/qt_message_boxes.h"
+
+// Outside the namespace, as Qt's resource macro requires. Naming the pictures
+// here also keeps the linker from leaving them out of the program.
+static void InitPictures() {
+    Q_INIT_RESOURCE(tavrel);
+}
+
+namespace tavrel {
+
+namespace {
+
+const QString kSection = QStringLiteral("Directory");
+const QString kBmpKey = QStringLiteral("BMP");
+const QString kButtonsKey = QStringLiteral("Buttons");
+
+void Place(QWidget* control, double left, double top, double width, double height) {
+    SetTwipsGeometry(control, {left, top, width, height});
+}
+
+QPushButton* ArrowButton(QWidget* parent, const QString& picture) {
+    auto* button = new QPushButton(parent);
+    button->setIcon(QIcon(picture));
+    button->setIconSize(QSize(32, 32));
+    QPalette face = button->palette();
+    face.setColor(QPalette::Button, QColor(0, 255, 255));
+    button->setPalette(face);
+    button->setAutoFillBackground(true);
+    return button;
+}
+
+}  // namespace
+
+FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volumes,
+                 QWidget* parent)
+    : QWidget(parent),
+      picWorking(PictureBox::kBorderPixels, true),
+      PicOut(PictureBox::kBorderPixels, true) {
+    InitPictures();
+    if (boxes == nullptr) {
+        ownBoxes_ = std::make_unique<QtMessageBoxes>(this);
+        boxes = ownBoxes_.get();
+    }
+    boxes_ = boxes;
+    if (volumes == nullptr) {
+        volumes = std::make_shared<MountedVolumes>();
+    }
+
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tavrel"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/tavrel/tavrel-32.xpm"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/tavrel/tavrel-16.xpm"), QSize(16, 16));
+    setWindowIcon(icon);
+
+    // Created back to front, so that the frames lie behind the controls
+    // drawn over them and the tab order follows creation.
+    frmBMP = new QGroupBox(QStringLiteral("BMP Files"), this);
+    frmButtons = new QGroupBox(QStringLiteral("Button Files"), this);
+    cmdToButton = ArrowButton(this, QStringLiteral(":/tavrel/to_button.xpm"));
+    cmdToBMP = ArrowButton(this, QStringLiteral(":/tavrel/to_bmp.xpm"));
+    drvBMP = new DriveListBox(volumes, this);
+    drvButtons = new DriveListBox(volumes, this);
+    dirBMP = new FolderListBox(volumes, this);
+    dirButtons = new FolderListBox(volumes, this);
+    fileBMP = new FileListBox(QStringLiteral("*.bmp"), this);
+    fileButtons = new FileListBox(QStringLiteral("*.BTN"), this);
+    picBMP = new PictureBox(this);
+    picButtons = new PictureBox(this);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdAbout = new QPushButton(QStringLiteral("About"), this);
+    Timer = new QTimer(this);
+
+    const QList<QWidget*> named = {frmBMP,     frmButtons, cmdToButton, cmdToBMP, drvBMP,
+                                   drvButtons, dirBMP,     dirButtons,  fileBMP,  fileButtons,
+                                   picBMP,     picButtons, cmdOK,       cmdAbout};
+    const QStringList names = {"frmBMP",     "frmButtons", "cmdToButton", "cmdToBMP", "drvBMP",
+                               "drvButtons", "dirBMP",     "dirButtons",  "fileBMP",  "fileButtons",
+                               "picBMP",     "picButtons", "cmdOK",       "cmdAbout"};
+    for (int i = 0; i < named.size(); ++i) {
+        named[i]->setObjectName(names[i]);
+    }
+    picBMP->setFocusPolicy(Qt::NoFocus);
+    picButtons->setFocusPolicy(Qt::NoFocus);
+
+    // The drive lists are as high as a combo box is.
+    const double driveHeight = drvBMP->sizeHint().height() * kTwips;
+    Place(frmBMP, 0, 0, 3732, 3372);
+    Place(frmButtons, 5160, 0, 3252, 3252);
+    Place(cmdToButton, 4200, 600, 612, 492);
+    Place(cmdToBMP, 4200, 1560, 612, 492);
+    Place(drvBMP, 120, 240, 1812, driveHeight);
+    Place(drvButtons, 5280, 240, 1932, driveHeight);
+    Place(dirBMP, 120, 600, 1932, 2016);
+    Place(dirButtons, 5280, 600, 1932, 1800);
+    Place(fileBMP, 2160, 600, 1452, 1992);
+    Place(fileButtons, 7320, 600, 972, 1800);
+    Place(picBMP, 0, 3480, 3492, 492);
+    Place(picButtons, 5280, 3360, 3012, 492);
+    Place(cmdOK, 4200, 2520, 612, 492);
+    Place(cmdAbout, 4200, 3480, 612, 492);
+    picWorking.Move(6600, 4080, 852, 492);
+    PicOut.Move(960, 4080, 852, 492);
+
+    const QList<QWidget*> tabOrder = {cmdToButton, cmdToBMP, drvBMP,      drvButtons, dirBMP,
+                                      dirButtons,  fileBMP,  fileButtons, cmdOK,      cmdAbout};
+    for (int i = 1; i < tabOrder.size(); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+
+    // The client area at creation, and a floor below which the layout would
+    // need negative sizes.
+    resize(static_cast<int>(std::lround(9660 / kTwips)),
+           static_cast<int>(std::lround(4788 / kTwips)));
+    setMinimumSize(static_cast<int>(std::ceil(MinimumLayoutWidth(612) / kTwips)) + 1,
+                   static_cast<int>(std::ceil(MinimumLayoutHeight(0, driveHeight) / kTwips)) + 1);
+
+    connect(drvBMP, &DriveListBox::Change, this,
+            [this] { DriveChange(drvBMP, dirBMP, LastBMPPath); });
+    connect(drvButtons, &DriveListBox::Change, this,
+            [this] { DriveChange(drvButtons, dirButtons, LastButtonsPath); });
+    connect(dirBMP, &FolderListBox::Change, this,
+            [this] { FolderChange(dirBMP, fileBMP, picBMP); });
+    connect(dirButtons, &FolderListBox::Change, this,
+            [this] { FolderChange(dirButtons, fileButtons, picButtons); });
+    connect(fileBMP, &FileListBox::Click, this, &FrmMain::fileBMP_Click);
+    connect(fileButtons, &FileListBox::Click, this, &FrmMain::fileButtons_Click);
+    for (auto* list : {drvBMP, drvButtons}) {
+        connect(list, &DriveListBox::KeyDown, this, &FrmMain::List_KeyDown);
+    }
+    for (auto* list : {dirBMP, dirButtons}) {
+        connect(list, &FolderListBox::KeyDown, this, &FrmMain::List_KeyDown);
+    }
+    for (auto* list : {fileBMP, fileButtons}) {
+        connect(list, &FileListBox::KeyDown, this, &FrmMain::List_KeyDown);
+    }
+    connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    connect(Timer, &QTimer::timeout, this, &FrmMain::Timer_Timer);
+
+    Form_Load();
+}
+
+FrmMain::~FrmMain() = default;
+
+QString FrmMain::FolderPrefix(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+QString FrmMain::DefaultFolder() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:/");
+#else
+    return QDir::homePath();
+#endif
+}
+
+// Start-up ---------------------------------------------------------------
+
+void FrmMain::Form_Load() {
+    RestoreFolder(dirBMP, kBmpKey);
+    RestoreFolder(dirButtons, kButtonsKey);
+    Timer->setInterval(150);
+    Timer->start();
+}
+
+void FrmMain::RestoreFolder(FolderListBox* folders, const QString& key) {
+    const QString stored = settings_.Read(kSection, key, DefaultFolder());
+    if (folders->SetPath(stored)) {
+        return;
+    }
+    // A stored folder that is gone opens the default folder, silently; when
+    // that cannot be opened either the pane stays where it is.
+    folders->SetPath(DefaultFolder());
+}
+
+void FrmMain::Timer_Timer() {
+    Timer->stop();
+    setVisible(true);
+    ArrangeControls();
+    if (fileBMP->ListCount() > 0) {
+        fileBMP->SetSelected(0);
+    }
+    if (fileButtons->ListCount() > 0) {
+        fileButtons->SetSelected(0);
+    }
+}
+
+// Shutdown ---------------------------------------------------------------
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void FrmMain::Form_Unload() {
+    // A store that cannot be written must not keep the window open.
+    settings_.Write(kSection, kBmpKey, dirBMP->Path());
+    settings_.Write(kSection, kButtonsKey, dirButtons->Path());
+}
+
+// Layout -----------------------------------------------------------------
+
+void FrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void FrmMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // A window manager reports the frame after the window is shown, with a
+    // move: the outer size the layout used may have changed without a resize.
+    if (isVisible() && !isMinimized() && frameGeometry().size() != laidOutAt_) {
+        ArrangeControls();
+    }
+}
+
+void FrmMain::Form_Resize() {
+    if (isMinimized() || !isVisible()) {
+        return;
+    }
+    ArrangeControls();
+}
+
+void FrmMain::ArrangeControls() {
+    const QSize outer = frameGeometry().size();
+    laidOutAt_ = outer;
+    QWidget* const controls[] = {frmBMP,   frmButtons, cmdToBMP,   cmdToButton, cmdOK,
+                                 cmdAbout, picBMP,     picButtons, drvBMP,      drvButtons,
+                                 dirBMP,   dirButtons, fileBMP,    fileButtons};
+    LayoutControls c;
+    TwipsRect* const places[] = {&c.frmBMP,  &c.frmButtons, &c.cmdToBMP, &c.cmdToButton,
+                                 &c.cmdOK,   &c.cmdAbout,   &c.picBMP,   &c.picButtons,
+                                 &c.drvBMP,  &c.drvButtons, &c.dirBMP,   &c.dirButtons,
+                                 &c.fileBMP, &c.fileButtons};
+    for (std::size_t i = 0; i < std::size(controls); ++i) {
+        *places[i] = TwipsGeometry(controls[i]);
+    }
+    ComputeLayout(c, outer.width() * kTwips, outer.height() * kTwips, KeepWholePixels);
+    for (std::size_t i = 0; i < std::size(controls); ++i) {
+        SetTwipsGeometry(controls[i], *places[i]);
+    }
+    // A folder that can no longer be listed leaves its file list empty; the
+    // layout goes on.
+    fileBMP->SetPath(dirBMP->Path());
+    fileButtons->SetFileName(dirButtons->Path());
+    setVisible(true);
+}
+
+// The panes --------------------------------------------------------------
+
+void FrmMain::DriveChange(DriveListBox* drive, FolderListBox* folders, QString& lastPath) {
+    const auto wanted = drive->Volumes().VolumeOf(drive->Drive());
+    const auto remembered = drive->Volumes().VolumeOf(lastPath);
+    if (wanted && remembered && wanted->root == remembered->root) {
+        // Back on the drive of the remembered folder. When that folder is
+        // gone, the drive's current folder instead, and failing that the
+        // pane stays where it is.
+        if (!folders->SetPath(lastPath)) {
+            folders->SetPath(drive->Drive());
+        }
+        return;
+    }
+    lastPath = folders->Path();
+    for (;;) {
+        QString error;
+        if (folders->SetPath(drive->Drive(), &error)) {
+            return;
+        }
+        const QString text = FailureText(QStringLiteral("Unable to open drive "),
+#ifdef Q_OS_WIN
+                                         drive->Drive().toUpper(),
+#else
+                                         drive->Drive(),
+#endif
+                                         error);
+        if (boxes_->RetryCancel(text, QStringLiteral("Drive open error")) !=
+            MessageBoxes::Answer::Retry) {
+            // Back to the drive and folder shown before: the drive list's
+            // change returns the folder list to the remembered folder.
+            drive->SetDrive(lastPath);
+            return;
+        }
+    }
+}
+
+void FrmMain::FolderChange(FolderListBox* folders, FileListBox* files, PictureBox* preview) {
+    files->SetPath(folders->Path());
+    if (files->ListCount() > 0) {
+        files->SetSelected(0);
+    } else {
+        preview->Surface().Cls();
+        preview->update();
+    }
+}
+
+void FrmMain::fileBMP_Click() {
+    const Hourglass hourglass;
+    const QString path = FolderPrefix(fileBMP->Path()) + fileBMP->FileName();
+    QString error;
+    const QImage picture = LoadPicture(path, &error);
+    if (picture.isNull()) {
+        // Not a picture (or gone): the preview shows nothing rather than a
+        // file that is no longer selected.
+        picBMP->Surface().ClearPicture();
+    } else {
+        picBMP->Surface().SetPicture(picture);
+    }
+    picBMP->update();
+}
+
+void FrmMain::fileButtons_Click() {
+    const Hourglass hourglass;
+    const QString path = FolderPrefix(fileButtons->Path()) + fileButtons->FileName();
+    DrawButtonFile(path, picButtons->Surface(), *boxes_, Button);
+    picButtons->update();
+}
+
+void FrmMain::List_KeyDown(int key) {
+    if (key == Qt::Key_F5) {
+        RefreshFileLists();
+    }
+}
+
+void FrmMain::RefreshFileLists() {
+    fileBMP->Refresh();
+    fileButtons->Refresh();
+    if (fileBMP->ListCount() > 0) {
+        fileBMP->SetSelected(0);
+    }
+    if (fileButtons->ListCount() > 0) {
+        fileButtons->SetSelected(0);
+    }
+}
+
+}  // namespace tavrel
