@@ -1,0 +1,122 @@
+#pragma once
+
+// Helpers shared by the window's test suites: scripted message boxes, drives
+// made of folders, a private settings store and file writers.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QList>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <utility>
+
+#include "platform/message_boxes.h"
+#include "platform/volumes.h"
+
+namespace tavrel::testing {
+
+// Answers Retry/Cancel from a script (Cancel when it runs out) and records
+// every box shown.
+class ScriptedBoxes : public MessageBoxes {
+  public:
+    struct Shown {
+        QString text;
+        QString title;
+        bool retryCancel;
+    };
+
+    QList<Answer> answers;
+    QList<Shown> shown;
+    std::function<void()> onShow;  // runs while a box is up
+
+    Answer RetryCancel(const QString& text, const QString& title) override {
+        shown.append({text, title, true});
+        if (onShow) {
+            onShow();
+        }
+        return answers.isEmpty() ? Answer::Cancel : answers.takeFirst();
+    }
+    void OkOnly(const QString& text, const QString& title) override {
+        shown.append({text, title, false});
+    }
+};
+
+// Drives that are folders: "C", "D", "E" ... under one temporary folder. A
+// drive whose folder is removed is a drive without a medium.
+class FolderVolumes : public VolumeProvider {
+  public:
+    explicit FolderVolumes(const QString& base, const QStringList& letters) {
+        for (const QString& letter : letters) {
+            const QString root = base + QLatin1Char('/') + letter;
+            QDir().mkpath(root);
+            volumes_.append({root, QStringLiteral("DRIVE_") + letter});
+        }
+    }
+    QList<Volume> Volumes() const override { return volumes_; }
+    QString Root(int i) const { return volumes_[i].root; }
+    QString Text(int i) const { return DriveText(volumes_[i]); }
+
+  private:
+    QList<Volume> volumes_;
+};
+
+// Points the per-user settings store and the home folder of this test
+// process at folders of its own.
+inline void UsePrivateSettings(const QTemporaryDir& dir) {
+    QDir().mkpath(dir.path() + QStringLiteral("/settings"));
+    QDir().mkpath(dir.path() + QStringLiteral("/home"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       dir.path() + QStringLiteral("/settings"));
+    qputenv("HOME", QFile::encodeName(dir.path() + QStringLiteral("/home")));
+}
+
+inline QSettings StoredSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
+                     QStringLiteral("Tavrel"));
+}
+
+inline void StoreFolders(const QString& bmp, const QString& buttons) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
+                       QStringLiteral("Tavrel"));
+    settings.clear();
+    if (!bmp.isNull()) {
+        settings.setValue(QStringLiteral("Directory/BMP"), bmp);
+    }
+    if (!buttons.isNull()) {
+        settings.setValue(QStringLiteral("Directory/Buttons"), buttons);
+    }
+}
+
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
+    }
+}
+
+// A w by h bitmap filled with one colour.
+inline void WriteBitmap(const QString& path, int w, int h, QRgb colour) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    image.save(path, "BMP");
+}
+
+// A button file of the given pixel rows.
+inline void WriteButton(const QString& path, const QStringList& rows) {
+    QByteArray text;
+    for (int i = 0; i < rows.size(); ++i) {
+        text += QStringLiteral("%1:").arg(i, 5, 10, QLatin1Char('0')).toLatin1() +
+                rows[i].toLatin1() + "\r\n";
+    }
+    WriteFile(path, text);
+}
+
+}  // namespace tavrel::testing
