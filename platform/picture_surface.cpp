@@ -86,6 +86,44 @@ bool Clip(int& sx, int& sy, int& dx, int& dy, int& w, int& h, int srcW, int srcH
     return w > 0 && h > 0;
 }
 
+// An uncompressed bitmap must hold the pixel rows its header announces.
+// The image reader fills missing rows in silently, so a cut-off file (or a
+// 100-byte file claiming a gigabyte of pixels) would otherwise convert as a
+// picture that was never there.
+bool BitmapDataComplete(QFile& file, QString* error) {
+    const QByteArray head = file.peek(54);
+    if (head.size() < 54 || !head.startsWith("BM")) {
+        return true;  // not a bitmap, or too short: the reader decides
+    }
+    const auto u16 = [&](int at) {
+        return std::uint32_t(std::uint8_t(head[at])) | std::uint32_t(std::uint8_t(head[at + 1]))
+                                                           << 8;
+    };
+    const auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
+    const std::int64_t offset = u32(10);
+    const std::uint32_t headerSize = u32(14);
+    const std::int64_t width = std::int32_t(u32(18));
+    const std::int64_t height = std::int32_t(u32(22));
+    const std::int64_t bits = u16(28);
+    const std::uint32_t compression = u32(30);
+    // BI_RGB, BI_BITFIELDS and BI_ALPHABITFIELDS store rows as they are.
+    const bool plain = compression == 0 || compression == 3 || compression == 6;
+    const bool knownDepth =
+        bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    if (headerSize < 40 || !plain || !knownDepth || width <= 0 || height == 0) {
+        return true;
+    }
+    const std::int64_t rows = height < 0 ? -height : height;
+    const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
+    // The last row's padding may be missing; its pixels may not.
+    const std::int64_t needed = offset + rowBytes * (rows - 1) + (width * bits + 7) / 8;
+    if (file.size() < needed) {
+        *error = QStringLiteral("The file holds less pixel data than its header announces");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 PictureSurface::PictureSurface(int borderPixels, bool autoSize)
@@ -250,7 +288,7 @@ QImage LoadPicture(const QString& path, QString* error) {
     std::call_once(limitOnce, [] { QImageReader::setAllocationLimit(1024); });
 
     QFile file;
-    if (!OpenRegularFile(path, file, error)) {
+    if (!OpenRegularFile(path, file, error) || !BitmapDataComplete(file, error)) {
         return QImage();
     }
     QImageReader reader(&file, QFileInfo(path).suffix().toLatin1().toLower());

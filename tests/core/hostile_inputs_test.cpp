@@ -203,6 +203,19 @@ TEST_F(HostileBitmaps, BrokenHeadersAreRefusedWithTheLoadMessage) {
         EXPECT_TRUE(LoadRefused());
     }
 
+    // Pixel rows cut off, or a tiny file announcing a huge picture: the
+    // reader would fill in the missing rows as black.
+    EXPECT_FALSE(Convert(Valid().chopped(5)));
+    EXPECT_TRUE(LoadRefused());
+    EXPECT_TRUE(boxes_.shown[0].text.endsWith("less pixel data than its header announces"));
+    QByteArray tall = Valid();
+    Put32(tall, 22, 33554437);
+    EXPECT_FALSE(Convert(tall));
+    EXPECT_TRUE(LoadRefused());
+    // Five 3-byte pixels pad each row by one byte; losing the last one is
+    // harmless.
+    EXPECT_TRUE(Convert(testing::MakeBitmap(testing::WhiteBitmap(5, 4, {{1, 1, 0}})).chopped(1)));
+
     QByteArray magic = Valid();
     magic[0] = 'X';
     EXPECT_FALSE(Convert(magic));
