@@ -137,7 +137,8 @@ class LayoutTest : public QObject {
     }
 
     void windowIsLaidOutOnlyWhenVisibleAndNotMinimised() {
-        FrmMain w(new ScriptedBoxes);
+        ScriptedBoxes boxes;
+        FrmMain w(&boxes);
         const QRect design = w.cmdOK->geometry();
         QCOMPARE(design, QRect(280, 168, 41, 33));  // 4200, 2520, 612, 492 twips
         QVERIFY(!w.isVisible());
@@ -177,7 +178,8 @@ class LayoutTest : public QObject {
     }
 
     void smallWindowsNeverGoNegative() {
-        FrmMain w(new ScriptedBoxes);
+        ScriptedBoxes boxes;
+        FrmMain w(&boxes);
         QTRY_VERIFY(w.isVisible());
         const QSize floor = w.minimumSize();
         QVERIFY(floor.width() * 15 >= MinimumLayoutWidth(612));
@@ -194,7 +196,8 @@ class LayoutTest : public QObject {
     }
 
     void relayoutAtTheSameSizeChangesNothing() {
-        FrmMain w(new ScriptedBoxes);
+        ScriptedBoxes boxes;
+        FrmMain w(&boxes);
         QTRY_VERIFY(w.isVisible());
         w.resize(777, 433);
         QCoreApplication::sendPostedEvents();

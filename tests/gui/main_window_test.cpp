@@ -61,18 +61,15 @@ class MainWindowTest : public QObject {
 
     // A window whose start-up tick has run, on drives C, D and E.
     struct Started {
-        ScriptedBoxes* boxes = new ScriptedBoxes;
+        std::unique_ptr<ScriptedBoxes> boxes = std::make_unique<ScriptedBoxes>();
         std::shared_ptr<FolderVolumes> volumes;
         std::unique_ptr<FrmMain> w;
         Started(const QString& base, int drives = 3) {
             volumes =
                 std::make_shared<FolderVolumes>(base, QStringList{"C", "D", "E"}.mid(0, drives));
-            w = std::make_unique<FrmMain>(boxes, volumes);
+            w = std::make_unique<FrmMain>(boxes.get(), volumes);
         }
-        ~Started() {
-            w.reset();
-            delete boxes;
-        }
+        ~Started() { w.reset(); }
         bool Tick() {
             return QTest::qWaitFor([this] { return w->isVisible(); });
         }
