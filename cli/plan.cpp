@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include "platform/files.h"
@@ -45,6 +46,32 @@ bool MatchesDirection(const QString& name, Direction direction) {
 
 QString NoSuchFile() {
     return QString::fromStdString(std::generic_category().message(ENOENT));
+}
+
+struct Entry {
+    QString name;
+    bool validName = true;  // false when the bytes are not valid UTF-8
+};
+
+// The entries of a folder, names beginning with "." left out. Read by their
+// bytes: QDir leaves out a name that is not valid UTF-8 without a word, and
+// an empty listing for a folder that cannot be read.
+bool ReadFolder(const QString& folder, QList<Entry>* entries, QString* error) {
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr) {
+        *error = QString::fromStdString(std::generic_category().message(errno));
+        return false;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.') {
+            continue;
+        }
+        const QByteArray raw(e->d_name);
+        const QString name = QFile::decodeName(raw);
+        entries->append({name, QFile::encodeName(name) == raw});
+    }
+    ::closedir(dir);
+    return true;
 }
 
 class Planner {
@@ -112,19 +139,35 @@ class Planner {
 
     // Every matching regular file of root/sub, in name order; then, with -r,
     // its subfolders (links to folders are not followed). Names beginning
-    // with "." are left out: the listing asks for no hidden entries.
+    // with "." are left out.
     void scanFolder(const QString& root, const QString& sub) {
         const QString folder = Join(root, sub);
-        const QDir dir(folder);
-        QStringList names = dir.entryList(QDir::Files, QDir::NoSort);
-        std::sort(names.begin(), names.end(), FileNameLess);
+        QList<Entry> entries;
+        if (QString error; !ReadFolder(folder, &entries, &error)) {
+            addFailure(folder, error);  // a folder that cannot be read is no empty folder
+            return;
+        }
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return FileNameLess(a.name, b.name); });
         const QString outputFolder =
             Join(options_.outputDir.isEmpty() ? root : options_.outputDir, sub);
-        for (const QString& name : names) {
-            if (!MatchesDirection(name, options_.direction)) {
+        QStringList folders;
+        for (const Entry& entry : entries) {
+            const QString path = Join(folder, entry.name);
+            const QFileInfo info(path);
+            if (!MatchesDirection(entry.name, options_.direction)) {
+                if (options_.recursive && info.isDir() && !info.isSymLink()) {
+                    folders.append(entry.name);
+                }
                 continue;
             }
-            const QString path = Join(folder, name);
+            if (!entry.validName) {
+                addFailure(path, QStringLiteral("not converted: its name is not valid UTF-8"));
+                continue;
+            }
+            if (!info.isFile()) {
+                continue;  // a folder, FIFO, device, socket or dangling link
+            }
             if (!noteInput(path)) {
                 continue;
             }
@@ -132,19 +175,21 @@ class Planner {
             p.job.input = path;
             p.job.direction = options_.direction;
             p.job.outputFolder = outputFolder;
-            p.outputName = OutputName(name, options_.direction);
+            p.outputName = OutputName(entry.name, options_.direction);
             p.exists = true;
             pending_.push_back(std::move(p));
         }
-        if (!options_.recursive) {
-            return;
-        }
-        QStringList folders =
-            dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::NoSort);
-        std::sort(folders.begin(), folders.end(), FileNameLess);
         for (const QString& child : folders) {
             scanFolder(root, Join(sub, child));
         }
+    }
+
+    void addFailure(const QString& path, const QString& text) {
+        Pending p;
+        p.job.input = path;
+        p.job.direction = options_.direction;
+        p.job.failure = text;
+        pending_.push_back(std::move(p));
     }
 
     // Remembers an existing input; false when the same file came before.

@@ -7,8 +7,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -171,6 +173,17 @@ TEST_F(CliTest, FoldersRecursionAndOutputFolder) {
     r = Run({"--to-bmp", "-q", "in"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(ReadAll(Path("in/c.bmp")), WindowBitmap(Path("in/c.btn")));
+
+    // A FIFO is no regular file and is passed over; a name that is not
+    // valid UTF-8 cannot be opened, and must not be passed over in silence.
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("odd"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("odd/pipe.bmp")).constData(), 0644), 0);
+    const QByteArray badName = QFile::encodeName(Path("odd")) + "/bad\xff.bmp";
+    ::close(::open(badName.constData(), O_CREAT | O_WRONLY, 0644));
+    r = Run({"--to-button", "odd"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, QString::fromUtf8("tavrel-convert: odd/bad\uFFFD.bmp: not converted: its "
+                                       "name is not valid UTF-8\n"));
 }
 
 TEST_F(CliTest, UsageErrorsWriteNothing) {
