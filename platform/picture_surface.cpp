@@ -6,6 +6,11 @@
 #include <QImageWriter>
 #include <QPainter>
 
+#ifdef Q_OS_UNIX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,6 +21,34 @@ namespace tavrel {
 namespace {
 
 constexpr std::uint32_t kWhiteRgb = 0xFFFFFFFFu;
+
+// Large rasters ask for transparent huge pages before their memory is first
+// touched: faulting in a 48 MB raster 4 KiB at a time costs more than all the
+// pixel work done on it. Where the system does not offer them, nothing changes.
+void AdviseHugePages(QImage& image) {
+#ifdef MADV_HUGEPAGE
+    constexpr qsizetype kWorthIt = 4 * 1024 * 1024;
+    if (image.isNull() || image.sizeInBytes() < kWorthIt) {
+        return;
+    }
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(image.bits());
+    const std::uintptr_t first = (begin + page - 1) / page * page;
+    const std::uintptr_t last =
+        (begin + static_cast<std::uintptr_t>(image.sizeInBytes())) / page * page;
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+#else
+    Q_UNUSED(image);
+#endif
+}
+
+QImage NewRaster(int w, int h, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(w, h, format);
+    AdviseHugePages(image);
+    return image;
+}
 
 int RoundToPixels(double twips) {
     return static_cast<int>(std::lround(twips / kTwipsPerPixel));
@@ -33,7 +66,7 @@ QImage Opaque(const QImage& picture) {
     if (!picture.hasAlphaChannel()) {
         return picture.convertToFormat(QImage::Format_RGB32);
     }
-    QImage flat(picture.size(), QImage::Format_RGB32);
+    QImage flat = NewRaster(picture.width(), picture.height());
     if (flat.isNull()) {
         return flat;
     }
@@ -187,7 +220,7 @@ void PictureSurface::rebuildRaster(bool keepPixels) {
     if (!raster_.isNull() && raster_.width() == w && raster_.height() == h) {
         return;
     }
-    QImage next(w, h, QImage::Format_RGB32);
+    QImage next = NewRaster(w, h);
     if (next.isNull()) {
         // Out of memory (or an empty box): the raster becomes empty, which
         // callers that need it check with HoldsPixels.
@@ -294,8 +327,17 @@ QImage LoadPicture(const QString& path, QString* error) {
     QImageReader reader(&file, QFileInfo(path).suffix().toLatin1().toLower());
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
-    QImage image = reader.read();
-    if (image.isNull()) {
+    // The reader fills an image of the right size and format that it is
+    // given, so a large one can have its huge pages before it is decoded.
+    QImage image;
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    if (size.isValid() && format != QImage::Format_Invalid &&
+        qint64(size.width()) * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8 <=
+            qint64(QImageReader::allocationLimit()) << 20) {
+        image = NewRaster(size.width(), size.height(), format);
+    }
+    if (!reader.read(&image)) {
         *error = reader.errorString();
         return QImage();
     }

@@ -129,9 +129,11 @@ TEST_F(HostileButtonFiles, PathsThatAreNotReadableFilesGiveTheOpenMessage) {
                     (result == DrawResult::NothingRead && boxes_.shown.size() == 1 &&
                      boxes_.shown[0].title == "File open error"));
     }
+    ::unlink(raw.constData());  // its decoded name may not reach it for removal
 
     const QString linkToFolder = dir_.filePath("folder.BTN");
-    ASSERT_TRUE(QFile::link(QDir::tempPath(), linkToFolder));
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("real-folder"));
+    ASSERT_TRUE(QFile::link(dir_.filePath("real-folder"), linkToFolder));
     EXPECT_EQ(DrawPath(linkToFolder), DrawResult::NothingRead);
     EXPECT_TRUE(OnlyMessage().endsWith("Error: Is a directory"));
 
