@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Draws Tavrel's pictures as XPM files: the application icon (32 and 16
-pixels) and the two arrow pictures of the conversion buttons.
+pixels) and the two arrow pictures of the conversion buttons; the icon also as
+PNG files, which the desktop's icon theme installs.
 
-The XPM files are committed beside this script; run it again after changing a
+The files are committed beside this script; run it again after changing a
 drawing:  python3 resources/draw_pictures.py
 """
 
 import os
+import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -30,6 +33,29 @@ def write_xpm(name, grid, palette):
     lines.append("};")
     with open(os.path.join(HERE, name + ".xpm"), "w", encoding="ascii") as out:
         out.write("\n".join(lines) + "\n")
+
+
+def write_png(name, grid, palette):
+    """The same grid as an 8-bit RGBA PNG; "None" is fully transparent."""
+    def rgba(colour):
+        if colour == "None":
+            return b"\0\0\0\0"
+        return bytes.fromhex(colour[1:]) + b"\xff"
+
+    height = len(grid)
+    width = len(grid[0])
+    raw = b"".join(b"\0" + b"".join(rgba(palette[key]) for key in row) for row in grid)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    png = (b"\x89PNG\r\n\x1a\n"
+           + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+           + chunk(b"IDAT", zlib.compress(raw, 9))
+           + chunk(b"IEND", b""))
+    with open(os.path.join(HERE, name + ".png"), "wb") as out:
+        out.write(png)
 
 
 def blank(size, key):
@@ -109,8 +135,10 @@ def main():
               {"c": CYAN, "k": BLACK, "d": DARK_GREY, "s": SILVER})
     write_xpm("to_bmp", conversion_arrow(False),
               {"c": CYAN, "k": BLACK, "d": DARK_GREY, "s": SILVER})
-    write_xpm("tavrel-32", application_icon(32), {" ": "None", "k": BLACK})
-    write_xpm("tavrel-16", application_icon(16), {" ": "None", "k": BLACK})
+    for size in (32, 16):
+        name = "tavrel-%d" % size
+        write_xpm(name, application_icon(size), {" ": "None", "k": BLACK})
+        write_png(name, application_icon(size), {" ": "None", "k": BLACK})
 
 
 if __name__ == "__main__":
