@@ -4,11 +4,16 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QIcon>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
+#include "about/frm_about.h"
+#include "conversion/bitmap_to_button.h"
+#include "conversion/drawing_to_bitmap.h"
 #include "main_window/layout.h"
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
@@ -16,12 +21,7 @@
 #include "platform/hourglass.h"
 #include "platform/picture_box.h"
 #include "platform/qt_message_boxes.h"
-
-// Outside the namespace, as Qt's resource macro requires. Naming the pictures
-// here also keeps the linker from leaving them out of the program.
-static void InitPictures() {
-    Q_INIT_RESOURCE(tavrel);
-}
+#include "resources/pictures.h"
 
 namespace tavrel {
 
@@ -46,6 +46,34 @@ QPushButton* ArrowButton(QWidget* parent, const QString& picture) {
     return button;
 }
 
+// A converted file's name: the source name without its last four characters,
+// whatever they are, then the new extension.
+QString OutputName(const QString& source, const QString& extension) {
+    return source.left(std::max<qsizetype>(0, source.size() - 4)) + extension;
+}
+
+// Selects, and so previews, the entry of a refreshed list that names the file
+// just written: compared without regard to case, as the name would be on a
+// file system that does not tell case apart; where near-twins differing only
+// in case are listed, the one spelled exactly so wins.
+void SelectWritten(FileListBox* list, const QString& name) {
+    const QString wanted = name.toUpper();
+    int first = -1;
+    for (int i = 0; i < list->ListCount(); ++i) {
+        const QString entry = list->List(i);
+        if (entry == name) {
+            first = i;
+            break;
+        }
+        if (first < 0 && entry.toUpper() == wanted) {
+            first = i;
+        }
+    }
+    if (first >= 0) {
+        list->SetSelected(first);
+    }
+}
+
 }  // namespace
 
 FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volumes,
@@ -53,7 +81,7 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     : QWidget(parent),
       picWorking(PictureBox::kBorderPixels, true),
       PicOut(PictureBox::kBorderPixels, true) {
-    InitPictures();
+    RegisterPictures();
     if (boxes == nullptr) {
         ownBoxes_ = std::make_unique<QtMessageBoxes>(this);
         boxes = ownBoxes_.get();
@@ -65,10 +93,7 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tavrel"));
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/tavrel/tavrel-32.xpm"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/tavrel/tavrel-16.xpm"), QSize(16, 16));
-    setWindowIcon(icon);
+    setWindowIcon(ApplicationIcon());
 
     // Created back to front, so that the frames lie behind the controls
     // drawn over them and the tab order follows creation.
@@ -151,7 +176,10 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     for (auto* list : {fileBMP, fileButtons}) {
         connect(list, &FileListBox::KeyDown, this, &FrmMain::List_KeyDown);
     }
+    connect(cmdToBMP, &QPushButton::clicked, this, &FrmMain::cmdToBMP_Click);
+    connect(cmdToButton, &QPushButton::clicked, this, &FrmMain::cmdToButton_Click);
     connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdAbout, &QPushButton::clicked, this, &FrmMain::cmdAbout_Click);
     connect(Timer, &QTimer::timeout, this, &FrmMain::Timer_Timer);
 
     Form_Load();
@@ -347,6 +375,57 @@ void FrmMain::RefreshFileLists() {
     if (fileButtons->ListCount() > 0) {
         fileButtons->SetSelected(0);
     }
+}
+
+// The conversion commands ------------------------------------------------
+
+void FrmMain::cmdToBMP_Click() {
+    const Hourglass hourglass;
+    const QString source = fileButtons->FileName();
+    if (source.isEmpty()) {
+        return;  // nothing selected: nothing to name the bitmap after
+    }
+    const QString folder = FolderPrefix(fileBMP->Path());
+    // An existing file whose name differs only in case is the one replaced.
+    const QString name =
+        ExistingNameIgnoringCase(folder, OutputName(source, QStringLiteral(".bmp")));
+    // The drawing the preview holds, whole even where the box shows only part.
+    if (ConvertDrawingToBitmap(picButtons->Surface(), Button, picWorking, PicOut, folder + name,
+                               *boxes_) != BitmapResult::Written) {
+        return;
+    }
+    fileBMP->Refresh();
+    SelectWritten(fileBMP, name);
+}
+
+void FrmMain::cmdToButton_Click() {
+    const Hourglass hourglass;
+    const QString source = fileBMP->FileName();
+    if (source.isEmpty()) {
+        return;
+    }
+    const QString sourceFolder = FolderPrefix(fileBMP->Path());
+    const QString targetFolder = FolderPrefix(fileButtons->Path());
+    const QString name =
+        ExistingNameIgnoringCase(targetFolder, OutputName(source, QStringLiteral(".Btn")));
+    if (!ConvertBitmapToButton(sourceFolder + source, targetFolder + name, picWorking, PicOut,
+                               *boxes_)) {
+        return;
+    }
+    fileButtons->Refresh();
+    SelectWritten(fileButtons, name);
+}
+
+// The About box ------------------------------------------------------------
+
+void FrmMain::cmdAbout_Click() {
+    // A new dialog for every showing; its load handler runs first.
+    FrmAbout frmAbout;
+    frmAbout.lblTitle->setText(QStringLiteral("Tavrel"));
+    frmAbout.setWindowTitle(QStringLiteral("About ") + QStringLiteral("Tavrel"));
+    frmAbout.lblVersion->setText(QStringLiteral("Version 1.4"));
+    // No owner named; the other windows take no input until it closes.
+    frmAbout.exec();
 }
 
 }  // namespace tavrel

@@ -53,6 +53,13 @@ class FrmMain : public QWidget {
     void ArrangeControls();
     void RefreshFileLists();
 
+    // The arrows: the drawn button file to a bitmap in the bitmap pane's
+    // folder, the selected bitmap to a button file in the button pane's.
+    void cmdToBMP_Click();
+    void cmdToButton_Click();
+    // Shows the About box and returns once it is closed.
+    void cmdAbout_Click();
+
     // The controls, in tab order.
     QGroupBox* frmBMP;
     QGroupBox* frmButtons;

@@ -12,10 +12,13 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
+#include "main_window/frm_main.h"
 #include "platform/message_boxes.h"
 #include "platform/volumes.h"
 
@@ -64,6 +67,22 @@ class FolderVolumes : public VolumeProvider {
 
   private:
     QList<Volume> volumes_;
+};
+
+// A main window on drives C, D and E (the first `drives` of them), with
+// scripted message boxes; Tick() waits for its start-up tick.
+struct Started {
+    std::unique_ptr<ScriptedBoxes> boxes = std::make_unique<ScriptedBoxes>();
+    std::shared_ptr<FolderVolumes> volumes;
+    std::unique_ptr<FrmMain> w;
+    explicit Started(const QString& base, int drives = 3) {
+        volumes = std::make_shared<FolderVolumes>(base, QStringList{"C", "D", "E"}.mid(0, drives));
+        w = std::make_unique<FrmMain>(boxes.get(), volumes);
+    }
+    ~Started() { w.reset(); }
+    bool Tick() {
+        return QTest::qWaitFor([this] { return w->isVisible(); });
+    }
 };
 
 // Points the per-user settings store and the home folder of this test

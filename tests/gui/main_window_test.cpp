@@ -59,22 +59,6 @@ class MainWindowTest : public QObject {
         return dir;
     }
 
-    // A window whose start-up tick has run, on drives C, D and E.
-    struct Started {
-        std::unique_ptr<ScriptedBoxes> boxes = std::make_unique<ScriptedBoxes>();
-        std::shared_ptr<FolderVolumes> volumes;
-        std::unique_ptr<FrmMain> w;
-        Started(const QString& base, int drives = 3) {
-            volumes =
-                std::make_shared<FolderVolumes>(base, QStringList{"C", "D", "E"}.mid(0, drives));
-            w = std::make_unique<FrmMain>(boxes.get(), volumes);
-        }
-        ~Started() { w.reset(); }
-        bool Tick() {
-            return QTest::qWaitFor([this] { return w->isVisible(); });
-        }
-    };
-
   private Q_SLOTS:
     void initTestCase() {
         QVERIFY(tmp_.isValid());
