@@ -17,8 +17,11 @@ FileListBox::FileListBox(const QString& pattern, QWidget* parent)
     setUniformItemSizes(true);  // thousands of names lay out at once
     path_ = CleanFolderPath(QDir::currentPath());
     read(nullptr);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) {
+    // Click follows the selection, not the current row: a mouse press moves
+    // the current row before it selects, and FileName must name the entry
+    // just chosen when Click arrives.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!selectedItems().isEmpty()) {
             Q_EMIT Click();
         }
     });
@@ -99,6 +102,21 @@ bool FileListBox::read(QString* error) {
         *error = why;
     }
     return listed;
+}
+
+QItemSelectionModel::SelectionFlags FileListBox::selectionCommand(const QModelIndex& index,
+                                                                  const QEvent* event) const {
+    // The user picks a file or leaves the selection alone: a click on empty
+    // space or a Ctrl+click never leaves the list without a selected entry.
+    if (!index.isValid()) {
+        return QItemSelectionModel::NoUpdate;
+    }
+    const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
+    if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Clear |
+                 QItemSelectionModel::Toggle)) {
+        return QItemSelectionModel::ClearAndSelect;
+    }
+    return flags;
 }
 
 void FileListBox::keyPressEvent(QKeyEvent* event) {

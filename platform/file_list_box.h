@@ -49,6 +49,8 @@ class FileListBox : public QListWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
   private:
     bool read(QString* error);

@@ -90,12 +90,27 @@ class ListControlsTest : public QObject {
         files.SetSelected(2);  // no such entry
         QCOMPARE(clicks.count(), 3);
 
-        // A user's click: the current entry moves.
+        // A user's click and keys: inside Click, FileName already names the
+        // entry just chosen (the preview reads it there).
+        files.resize(200, 200);
         files.show();
         QTest::mouseClick(files.viewport(), Qt::LeftButton, {},
                           files.visualItemRect(files.item(1)).center());
         QCOMPARE(clicks.count(), 4);
-        QCOMPARE(files.FileName(), QStringLiteral("b.bmp"));
+        QCOMPARE(seen, QStringLiteral("b.bmp"));
+        QTest::keyClick(&files, Qt::Key_Up);
+        QCOMPARE(clicks.count(), 5);
+        QCOMPARE(seen, QStringLiteral("a.bmp"));
+
+        // Neither a Ctrl+click on the selected entry nor a click on empty
+        // space leaves the list without a selection.
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          files.visualItemRect(files.item(0)).center());
+        QCOMPARE(files.FileName(), QStringLiteral("a.bmp"));
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, {},
+                          QPoint(5, files.viewport()->height() - 3));
+        QCOMPARE(files.FileName(), QStringLiteral("a.bmp"));
+        QCOMPARE(clicks.count(), 5);
     }
 
     void fileListKeepsSelectionOnRereadAndDropsItOnNewFolder() {
