@@ -128,6 +128,20 @@ bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* err
 
 #ifdef Q_OS_UNIX
 
+// Where a write to path lands: links followed to the end of their chain, as
+// QSaveFile does, so that the file replaced is the one the link names.
+QString FinalLinkTarget(const QString& path) {
+    QString current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        const QFileInfo info(current);
+        if (!info.isSymLink()) {
+            break;
+        }
+        current = info.symLinkTarget();
+    }
+    return current;
+}
+
 bool WriteAll(int fd, const QByteArray& data, int* err) {
     const char* p = data.constData();
     qsizetype left = data.size();
@@ -149,8 +163,7 @@ bool WriteAll(int fd, const QByteArray& data, int* err) {
 // The same contract as QSaveFile, without its per-file fsync: QSaveFile always
 // syncs on commit, which costs milliseconds per file in a batch of hundreds.
 bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error) {
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+    const QString target = FinalLinkTarget(path);
     const QFileInfo targetInfo(target);
     const QByteArray nativeTarget = QFile::encodeName(target);
     const QString folder = targetInfo.absolutePath();
@@ -163,8 +176,10 @@ bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         const QString suffix =
             QString::number(QRandomGenerator::global()->generate64() & 0xffffffffffULL, 36);
-        tempName = QFile::encodeName(folder + QStringLiteral("/.") + targetInfo.fileName() +
-                                     QStringLiteral(".tmp-") + suffix);
+        // Short, whatever the target's name: a long name plus a suffix
+        // could exceed the file system's limit.
+        tempName = QFile::encodeName(folder + QStringLiteral("/.tavrel-") + suffix +
+                                     QStringLiteral(".tmp"));
         fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             break;
@@ -267,7 +282,8 @@ QString ExistingNameIgnoringCase(const QString& folder, const QString& name) {
                              name);
 }
 
-void SyncFileSystems(const QStringList& paths) {
+bool SyncFileSystems(const QStringList& paths, QString* error) {
+    bool ok = true;
 #ifdef Q_OS_UNIX
     QSet<quint64> done;
     for (const QString& path : paths) {
@@ -279,13 +295,22 @@ void SyncFileSystems(const QStringList& paths) {
         struct stat st {};
         if (::fstat(fd, &st) == 0 && !done.contains(static_cast<quint64>(st.st_dev))) {
             done.insert(static_cast<quint64>(st.st_dev));
-            ::syncfs(fd);
+            // A write-back failure shows up here, the only place a batch
+            // learns of it.
+            if (::syncfs(fd) != 0 && ok) {
+                ok = false;
+                if (error != nullptr) {
+                    *error = ErrnoText(errno);
+                }
+            }
         }
         ::close(fd);
     }
 #else
     Q_UNUSED(paths);
+    Q_UNUSED(error);
 #endif
+    return ok;
 }
 
 }  // namespace tavrel

@@ -39,6 +39,8 @@ QString ExistingNameIgnoringCase(const QString& folder, const QString& name);
 bool FileNameLess(const QString& a, const QString& b);
 
 // Flushes the file systems holding these paths (files or folders) to disk.
-void SyncFileSystems(const QStringList& paths);
+// False, with the system's description, when the flush reports a failure to
+// write something back.
+bool SyncFileSystems(const QStringList& paths, QString* error = nullptr);
 
 }  // namespace tavrel

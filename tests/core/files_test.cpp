@@ -93,6 +93,25 @@ TEST_P(SaveFileAtomicallyTest, MissingFolderAndFoldersInPlaceOfFilesFail) {
     EXPECT_EQ(error, "Not a regular file");
 }
 
+TEST_P(SaveFileAtomicallyTest, LinksAreFollowedToTheFileTheyName) {
+    testing::WriteAll(dir_.filePath("c.Btn"), "old");
+    ASSERT_TRUE(QFile::link(dir_.filePath("c.Btn"), dir_.filePath("b.Btn")));
+    ASSERT_TRUE(QFile::link(dir_.filePath("b.Btn"), dir_.filePath("x.Btn")));
+    QString error;
+    ASSERT_TRUE(SaveFileAtomically(dir_.filePath("x.Btn"), "new", Options(), &error));
+    EXPECT_EQ(testing::ReadAll(dir_.filePath("c.Btn")), "new");
+    EXPECT_TRUE(QFileInfo(dir_.filePath("x.Btn")).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir_.filePath("b.Btn")).isSymLink());
+}
+
+TEST_P(SaveFileAtomicallyTest, LongestNamesStillSave) {
+    const QString name = QString(251, QLatin1Char('n')) + ".Btn";  // 255 bytes, the usual limit
+    QString error;
+    ASSERT_TRUE(SaveFileAtomically(dir_.filePath(name), "x", Options(), &error))
+        << error.toStdString();
+    EXPECT_EQ(testing::Entries(dir_.path()), QStringList{name});
+}
+
 INSTANTIATE_TEST_SUITE_P(SyncedAndBatched, SaveFileAtomicallyTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Synced" : "Batched"; });
 
