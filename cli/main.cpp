@@ -2,14 +2,8 @@
 // without a display.
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-
-#include <unistd.h>
 
 #include "cli/options.h"
 #include "cli/plan.h"
@@ -28,52 +22,31 @@ int UsageError(const QString& error) {
     return 2;
 }
 
-// A large picture is held several times over while it is converted (as
-// decoded, on the working surface, cropped), and faulting that memory in
-// 4 KiB pages costs more than the pixel work itself. glibc backs its
-// allocations with transparent huge pages only when told so at start-up, so
-// a run with a large input starts itself again once with that setting. Small
-// inputs are not worth the second start.
-void RestartWithHugePagesForLargeInputs(char** argv, const std::vector<tavrel::cli::Job>& jobs) {
-#if defined(__GLIBC__) && defined(__linux__)
-    constexpr qint64 kLargeInput = 16 * 1024 * 1024;
-    const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
-    if (tunables.contains("glibc.malloc.hugetlb")) {
-        return;  // set already, by us or by the user
+// Qt's own diagnostics (an image over the allocation limit, a plugin's
+// complaint) would reach stderr outside the one-line format, ignore --quiet
+// and come in the order the workers happen to finish. The conversion's own
+// message already says what failed, so they are dropped; only a fatal one,
+// after which Qt ends the program, is still printed.
+void DropQtDiagnostics(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtFatalMsg) {
+        Print(stderr, QStringLiteral("tavrel-convert: ") + text + QLatin1Char('\n'));
     }
-    QFile thp(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
-    if (!thp.open(QIODevice::ReadOnly) || !thp.readAll().contains("[madvise]")) {
-        return;  // either always on or never available
-    }
-    const bool large = std::any_of(jobs.begin(), jobs.end(), [](const tavrel::cli::Job& job) {
-        return job.failure.isEmpty() && QFileInfo(job.input).size() >= kLargeInput;
-    });
-    if (!large) {
-        return;
-    }
-    const QByteArray value =
-        (tunables.isEmpty() ? QByteArray() : tunables + ':') + "glibc.malloc.hugetlb=1";
-    ::setenv("GLIBC_TUNABLES", value.constData(), 1);
-    std::fflush(nullptr);
-    ::execv("/proc/self/exe", argv);
-    ::unsetenv("GLIBC_TUNABLES");  // no restart: go on as we are
-    if (!tunables.isEmpty()) {
-        ::setenv("GLIBC_TUNABLES", tunables.constData(), 1);
-    }
-#else
-    Q_UNUSED(argv);
-    Q_UNUSED(jobs);
-#endif
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Gives Qt the command line's encoding and the image plugins' paths; no
-    // display is needed.
+    // The command line byte for byte, before Qt sees it: Qt's own list loses
+    // the bytes of a name that is not valid UTF-8.
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QByteArray(argv[i]));
+    }
+    qInstallMessageHandler(DropQtDiagnostics);
+    // Gives Qt the image plugins' paths; no display is needed.
     QCoreApplication app(argc, argv);
     using namespace tavrel::cli;
-    const ParseResult parsed = ParseArguments(QCoreApplication::arguments());
+    const ParseResult parsed = ParseArguments(arguments);
     switch (parsed.outcome) {
         case ParseOutcome::Help:
             Print(stdout, HelpText());
@@ -90,6 +63,5 @@ int main(int argc, char** argv) {
     if (!plan.usageError.isEmpty()) {
         return UsageError(plan.usageError);
     }
-    RestartWithHugePagesForLargeInputs(argv, plan.jobs);
     return RunJobs(plan.jobs, parsed.options);
 }

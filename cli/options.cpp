@@ -2,6 +2,8 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QHash>
 
 #include <thread>
 
@@ -16,6 +18,17 @@ int DefaultJobs() {
     const unsigned cores = std::thread::hardware_concurrency();
     return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMaxJobs));
 }
+
+// Stands in for an argument whose bytes are not valid UTF-8 while the parser
+// reads the command line: a lone surrogate, which no decoded text holds, so
+// the argument is recognised wherever the parser puts it.
+QString Placeholder(qsizetype index) {
+    return QChar(0xDC00) + QString::number(index);
+}
+
+// undecodable: placeholder -> the argument as shown (replacement characters
+// for the bytes that are not UTF-8).
+ParseResult Parse(const QStringList& arguments, const QHash<QString, QString>& undecodable);
 
 }  // namespace
 
@@ -55,7 +68,35 @@ QString HelpText() {
         "file failed or drew a message, 2 for a usage error.\n");
 }
 
+ParseResult ParseArguments(const QList<QByteArray>& arguments) {
+    QStringList decoded;
+    QHash<QString, QString> undecodable;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QByteArray& raw = arguments[i];
+        const QString text = QFile::decodeName(raw);
+        // An option keeps its text: an unknown one is reported as it reads.
+        if (i > 0 && QFile::encodeName(text) != raw && (optionsEnded || !raw.startsWith('-'))) {
+            decoded.append(Placeholder(i));
+            undecodable.insert(decoded.last(), text);
+        } else {
+            decoded.append(text);
+        }
+        optionsEnded = optionsEnded || (i > 0 && raw == "--");
+    }
+    return Parse(decoded, undecodable);
+}
+
 ParseResult ParseArguments(const QStringList& arguments) {
+    return Parse(arguments, {});
+}
+
+namespace {
+
+ParseResult Parse(const QStringList& arguments, const QHash<QString, QString>& undecodable) {
+    const auto shown = [&undecodable](const QString& text) {
+        return undecodable.value(text, text);
+    };
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     const QCommandLineOption toButton(QStringLiteral("to-button"));
@@ -110,6 +151,10 @@ ParseResult ParseArguments(const QStringList& arguments) {
         if (o.outputDir.isEmpty()) {
             return usageError(QStringLiteral("the output folder of -o is empty"));
         }
+        if (undecodable.contains(o.outputDir)) {
+            return usageError(QStringLiteral("the name of the output folder %1 is not valid UTF-8")
+                                  .arg(shown(o.outputDir)));
+        }
     }
     o.jobs = DefaultJobs();
     if (parser.isSet(jobs)) {
@@ -117,20 +162,22 @@ ParseResult ParseArguments(const QStringList& arguments) {
         const int n = parser.value(jobs).toInt(&ok);
         if (!ok || n < 1) {
             return usageError(QStringLiteral("--jobs needs a whole number of at least 1, not '%1'")
-                                  .arg(parser.value(jobs)));
+                                  .arg(shown(parser.value(jobs))));
         }
         o.jobs = std::min(n, kMaxJobs);
     }
-    o.paths = parser.positionalArguments();
-    if (o.paths.isEmpty()) {
-        return usageError(QStringLiteral("no PATH given"));
-    }
-    for (const QString& path : o.paths) {
+    for (const QString& path : parser.positionalArguments()) {
         if (path.isEmpty()) {
             return usageError(QStringLiteral("an empty PATH was given"));
         }
+        o.paths.append({shown(path), !undecodable.contains(path)});
+    }
+    if (o.paths.isEmpty()) {
+        return usageError(QStringLiteral("no PATH given"));
     }
     return result;
 }
+
+}  // namespace
 
 }  // namespace tavrel::cli

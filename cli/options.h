@@ -1,11 +1,21 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace tavrel::cli {
 
 enum class Direction { ByName, ToButton, ToBmp };
+
+// A PATH of the command line. A name whose bytes are not valid UTF-8 cannot
+// be handed on to the converters: it is shown with replacement characters
+// and fails as a file.
+struct InputPath {
+    QString path;
+    bool validName = true;
+};
 
 struct Options {
     Direction direction = Direction::ByName;
@@ -14,7 +24,7 @@ struct Options {
     int jobs = 1;
     bool quiet = false;
     bool verbose = false;
-    QStringList paths;
+    QList<InputPath> paths;
 };
 
 enum class ParseOutcome { Run, Help, Version, UsageError };
@@ -25,7 +35,10 @@ struct ParseResult {
     QString error;  // for UsageError
 };
 
-// Reads the command line (arguments[0] is the program name).
+// Reads the command line (arguments[0] is the program name) as the system
+// passed it, byte for byte.
+ParseResult ParseArguments(const QList<QByteArray>& arguments);
+// The same for a command line already decoded (every name taken as valid).
 ParseResult ParseArguments(const QStringList& arguments);
 
 QString HelpText();

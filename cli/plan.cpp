@@ -4,12 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "platform/files.h"
@@ -51,27 +53,92 @@ QString NoSuchFile() {
 struct Entry {
     QString name;
     bool validName = true;  // false when the bytes are not valid UTF-8
+    bool isFolder = false;  // a folder itself, not a link to one
+    bool isFile = false;    // a regular file, links followed
 };
 
 // The entries of a folder, names beginning with "." left out. Read by their
 // bytes: QDir leaves out a name that is not valid UTF-8 without a word, and
-// an empty listing for a folder that cannot be read.
+// an empty listing for a folder that cannot be read. The kinds come from the
+// listing itself where the file system gives them, so most entries cost no
+// further call.
 bool ReadFolder(const QString& folder, QList<Entry>* entries, QString* error) {
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder));
     if (dir == nullptr) {
         *error = QString::fromStdString(std::generic_category().message(errno));
         return false;
     }
-    while (const dirent* e = ::readdir(dir)) {
+    const int fd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (e == nullptr) {
+            break;
+        }
         if (e->d_name[0] == '.') {
             continue;
         }
         const QByteArray raw(e->d_name);
-        const QString name = QFile::decodeName(raw);
-        entries->append({name, QFile::encodeName(name) == raw});
+        Entry entry;
+        entry.name = QFile::decodeName(raw);
+        entry.validName = QFile::encodeName(entry.name) == raw;
+        unsigned char type = e->d_type;
+        struct stat st {};
+        if (type == DT_UNKNOWN && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            type = S_ISDIR(st.st_mode)   ? DT_DIR
+                   : S_ISREG(st.st_mode) ? DT_REG
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
+        }
+        entry.isFolder = type == DT_DIR;
+        entry.isFile = type == DT_REG || (type == DT_LNK && ::fstatat(fd, e->d_name, &st, 0) == 0 &&
+                                          S_ISREG(st.st_mode));
+        entries->append(std::move(entry));
     }
+    const int err = errno;
     ::closedir(dir);
+    if (err != 0) {
+        *error = QString::fromStdString(std::generic_category().message(err));
+        return false;
+    }
     return true;
+}
+
+// A file's identity, links followed: its device and inode, so that a link or
+// another spelling of a path is still the same file. Empty when there is no
+// such file.
+QString FileId(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path.isEmpty() ? QStringLiteral(".") : path).constData(), &st) !=
+        0) {
+        return QString();
+    }
+    return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+}
+
+// A folder's identity: its file identity once it exists, its cleaned
+// absolute path while it does not (then nothing is in it yet).
+QString FolderKey(const QString& folder) {
+    const QString id = FileId(folder);
+    return id.isEmpty()
+               ? QDir::cleanPath(
+                     QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).absoluteFilePath())
+               : id;
+}
+
+// Where a write to path lands: links followed to the end of their chain, as
+// the writer follows them. A loop ends after as many steps as the system
+// allows; the write then fails on its own.
+QString FinalLinkTarget(const QString& path) {
+    QString current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        const QFileInfo info(current);
+        if (!info.isSymLink()) {
+            break;
+        }
+        current = info.symLinkTarget();
+    }
+    return current;
 }
 
 class Planner {
@@ -79,7 +146,12 @@ class Planner {
     explicit Planner(const Options& options) : options_(options) {}
 
     Plan Run() {
-        for (const QString& path : options_.paths) {
+        for (const InputPath& given : options_.paths) {
+            const QString& path = given.path;
+            if (!given.validName) {
+                addFailure(path, kInvalidFileName);
+                continue;
+            }
             const QFileInfo info(path);
             if (info.isDir()) {
                 if (options_.direction == Direction::ByName) {
@@ -106,12 +178,15 @@ class Planner {
         bool exists = false;
     };
 
+    inline static const QString kInvalidFileName =
+        QStringLiteral("not converted: its name is not valid UTF-8");
+
     void addFile(const QString& path, const QFileInfo& info) {
         QString folder, name;
         SplitPath(path, &folder, &name);
         const bool exists = info.exists();
-        if (exists && !noteInput(path)) {
-            return;  // named twice
+        if (exists) {
+            noteInput(path);
         }
         Direction direction = options_.direction;
         if (direction == Direction::ByName) {
@@ -138,8 +213,8 @@ class Planner {
     }
 
     // Every matching regular file of root/sub, in name order; then, with -r,
-    // its subfolders (links to folders are not followed). Names beginning
-    // with "." are left out.
+    // its subfolders (links to folders are not followed), whatever their
+    // names. Names beginning with "." are left out.
     void scanFolder(const QString& root, const QString& sub) {
         const QString folder = Join(root, sub);
         QList<Entry> entries;
@@ -154,23 +229,28 @@ class Planner {
         QStringList folders;
         for (const Entry& entry : entries) {
             const QString path = Join(folder, entry.name);
-            const QFileInfo info(path);
-            if (!MatchesDirection(entry.name, options_.direction)) {
-                if (options_.recursive && info.isDir() && !info.isSymLink()) {
+            if (entry.isFolder) {
+                if (!options_.recursive) {
+                    continue;
+                }
+                if (entry.validName) {
                     folders.append(entry.name);
+                } else {
+                    addFailure(path, QStringLiteral("not searched: its name is not valid UTF-8"));
                 }
                 continue;
             }
+            if (!MatchesDirection(entry.name, options_.direction)) {
+                continue;
+            }
             if (!entry.validName) {
-                addFailure(path, QStringLiteral("not converted: its name is not valid UTF-8"));
+                addFailure(path, kInvalidFileName);
                 continue;
             }
-            if (!info.isFile()) {
-                continue;  // a folder, FIFO, device, socket or dangling link
+            if (!entry.isFile) {
+                continue;  // a FIFO, device, socket or dangling link
             }
-            if (!noteInput(path)) {
-                continue;
-            }
+            noteInput(path);
             Pending p;
             p.job.input = path;
             p.job.direction = options_.direction;
@@ -192,76 +272,83 @@ class Planner {
         pending_.push_back(std::move(p));
     }
 
-    // Remembers an existing input; false when the same file came before.
-    bool noteInput(const QString& path) {
+    // Remembers an existing input by its identity, for the check that no
+    // output replaces it. Other names of the same file (links, hard links)
+    // are inputs of their own: each has its own output.
+    void noteInput(const QString& path) {
         const QString id = FileId(path);
-        if (id.isEmpty()) {
-            return true;  // a dangling link: the converter reports it
+        if (!id.isEmpty() && !inputs_.contains(id)) {
+            inputs_.insert(id, path);
         }
-        if (inputs_.contains(id)) {
-            return false;
-        }
-        inputs_.insert(id, path);
-        return true;
     }
 
-    // A file's identity, links followed: its device and inode, so that a
-    // link or another spelling of a path is still the same file. Empty when
-    // there is no such file.
-    static QString FileId(const QString& path) {
-        struct stat st {};
-        if (::stat(QFile::encodeName(path.isEmpty() ? QStringLiteral(".") : path).constData(),
-                   &st) != 0) {
-            return QString();
+    // A folder's entry: the folder's identity and the name. Two spellings of
+    // one entry give the same key; two names of one file do not.
+    QString entryKey(const QString& folder, const QString& name) {
+        auto known = entryFolders_.constFind(folder);
+        if (known == entryFolders_.constEnd()) {
+            known = entryFolders_.insert(folder, FolderKey(folder));
         }
-        return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+        return *known + QLatin1Char('/') + name;
     }
 
-    // A folder's identity: its file identity once it exists, its cleaned
-    // absolute path while it does not (then nothing is in it yet).
-    struct Folder {
-        QString key;
-        QHash<QString, QStringList> byFoldedName;  // its files, read once
-    };
-    const Folder& OutputFolder(const QString& folder) {
-        auto known = folders_.find(folder);
-        if (known != folders_.end()) {
+    // The output folder as the case rule sees it: its files, read once.
+    const QHash<QString, QStringList>& OutputFolder(const QString& folder) {
+        auto known = folders_.constFind(folder);
+        if (known != folders_.constEnd()) {
             return *known;
         }
-        Folder f;
-        f.key = FileId(folder);
-        if (f.key.isEmpty()) {
-            f.key = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-        } else {
-            const QStringList names =
-                QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
-                    .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
-            for (const QString& name : names) {
-                f.byFoldedName[name.toCaseFolded()].append(name);
-            }
+        QHash<QString, QStringList> byFoldedName;
+        const QStringList names =
+            QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
+                .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+        for (const QString& name : names) {
+            byFoldedName[name.toCaseFolded()].append(name);
         }
-        return *folders_.insert(folder, std::move(f));
+        return *folders_.insert(folder, std::move(byFoldedName));
     }
 
     void decideOutputs() {
         // Outputs claimed so far: an existing file by its identity, a new
         // one by its folder and case-folded name, since a later output
-        // differing only in case would replace it.
+        // differing only in case would replace it. A link is claimed where
+        // the write lands: at the end of its chain.
         QHash<QString, QString> claims;
+        QSet<QString> seen;  // input and output entries, to skip a repeat
         for (Pending& p : pending_) {
             Job& job = p.job;
+            QString inFolder, inName;
+            SplitPath(job.input, &inFolder, &inName);
+            const QString inputKey = entryKey(inFolder, inName);
             if (!job.failure.isEmpty()) {
-                plan_.jobs.push_back(std::move(job));
+                if (!seen.contains(inputKey)) {
+                    seen.insert(inputKey);
+                    plan_.jobs.push_back(std::move(job));
+                }
                 continue;
             }
-            const Folder& folder = OutputFolder(job.outputFolder);
-            const QString folded = p.outputName.toCaseFolded();
-            const QString name = MatchExistingName(folder.byFoldedName.value(folded), p.outputName);
+            const QString name = MatchExistingName(
+                OutputFolder(job.outputFolder).value(p.outputName.toCaseFolded()), p.outputName);
             job.output = Join(job.outputFolder, name);
+            // The same file named twice for the same output: once is enough.
+            const QString repeatKey =
+                inputKey + QLatin1Char('\n') + entryKey(job.outputFolder, name);
+            if (seen.contains(repeatKey)) {
+                continue;
+            }
+            seen.insert(repeatKey);
 
-            const QString existing = FileId(job.output);
-            const QString claim =
-                existing.isEmpty() ? folder.key + QLatin1Char('/') + folded : existing;
+            const QString target = FinalLinkTarget(job.output);
+            const QString existing = FileId(target);
+            QString claim = existing;
+            if (claim.isEmpty()) {
+                QString targetFolder, targetName;
+                SplitPath(target, &targetFolder, &targetName);
+                claim = entryKey(targetFolder, targetName.toCaseFolded());
+            }
+            const QString shownOutput =
+                target == job.output ? job.output
+                                     : QStringLiteral("%1 (a link to %2)").arg(job.output, target);
             if (!existing.isEmpty() && inputs_.contains(existing)) {
                 job.failure = QStringLiteral(
                                   "not converted: its output would replace %1, an input of "
@@ -271,10 +358,14 @@ class Planner {
                 job.failure = QStringLiteral(
                                   "not converted: its output %1 is also the output "
                                   "of %2")
-                                  .arg(job.output, claims.value(claim));
+                                  .arg(shownOutput, claims.value(claim));
             } else if (p.exists) {
                 // A missing input writes nothing, so it claims nothing.
-                claims.insert(claim, job.input);
+                claims.insert(
+                    claim,
+                    target == job.output
+                        ? job.input
+                        : QStringLiteral("%1, through the link %2").arg(job.input, job.output));
             }
             plan_.jobs.push_back(std::move(job));
         }
@@ -283,8 +374,9 @@ class Planner {
     const Options& options_;
     Plan plan_;
     std::vector<Pending> pending_;
-    QHash<QString, QString> inputs_;  // identity -> path as named
-    QHash<QString, Folder> folders_;  // by the folder as written
+    QHash<QString, QString> inputs_;                       // identity -> path as named
+    QHash<QString, QString> entryFolders_;                 // folder as written -> key
+    QHash<QString, QHash<QString, QStringList>> folders_;  // output folder -> files
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <cerrno>
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -13,11 +15,13 @@
 #include <thread>
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/drawing_to_bitmap.h"
+#include "conversion/messages.h"
 #include "platform/files.h"
 #include "platform/message_boxes.h"
 #include "platform/picture_surface.h"
@@ -33,36 +37,99 @@ extern "C" void OnInterrupt(int) {
     gInterrupted.store(true);
 }
 
-// The first Ctrl-C lets the files being converted finish (so no temporary
-// file is left behind) and starts no new one; a second one ends the program
-// at once, as the handler resets itself.
+// The first Ctrl-C (or SIGTERM, or a hang-up of the terminal) lets the files
+// being converted finish (so no temporary file is left behind) and starts no
+// new one; a second one ends the program at once, as the handler resets
+// itself. A signal the caller set to be ignored (nohup) stays ignored. A
+// closed standard output is no reason to die before the final sync: SIGPIPE
+// is ignored and the failed write counts as an interruption.
 void CatchInterrupts() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    sigset_t caught;
+    sigemptyset(&caught);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
+            sigaddset(&caught, signal);
+        }
+    }
+    // A mask inherited from the caller would hold them back for good.
+    sigprocmask(SIG_UNBLOCK, &caught, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
+
+// Output folders, made when a file is about to be written into one, so that
+// jobs that write nothing leave no folder behind. Shared by the workers.
+class FolderMaker {
+  public:
+    // True when the folder was missing and has been made in this run (by
+    // this or another worker, maybe as the parent of another), so that a
+    // save that failed for its lack is worth another go.
+    bool Make(const QString& folder) {
+        const std::lock_guard lock(mutex_);
+        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+        if (made_.contains(path)) {
+            return true;
+        }
+        QStringList missing;
+        for (QString f = path; !QFileInfo::exists(f); f = QFileInfo(f).path()) {
+            missing.append(f);
+        }
+        if (missing.isEmpty() || !QDir().mkpath(path)) {
+            return false;
+        }
+        for (const QString& f : missing) {
+            made_.insert(f);
+        }
+        return true;
+    }
+
+  private:
+    std::mutex mutex_;
+    QSet<QString> made_;  // cleaned absolute paths
+};
 
 // Nobody is there to answer: every message becomes one line, and the
 // question is answered Cancel (or OK), so the file is given up and the run
-// goes on.
+// goes on. One exception: a save that fails because its output folder is
+// missing makes the folder and answers Retry once.
 class PrintedBoxes : public MessageBoxes {
   public:
-    Answer RetryCancel(const QString& text, const QString&) override {
+    PrintedBoxes(const QString& outputFolder, FolderMaker& folders)
+        : outputFolder_(outputFolder), folders_(folders) {}
+
+    Answer RetryCancel(const QString& text, const QString& title) override {
+        if (title == kSaveTitle && !madeFolder_ && !outputFolder_.isEmpty() &&
+            folders_.Make(outputFolder_)) {
+            madeFolder_ = true;
+            return Answer::Retry;
+        }
         texts.append(text);
         return Answer::Cancel;
     }
     void OkOnly(const QString& text, const QString&) override { texts.append(text); }
 
     QStringList texts;
+
+  private:
+    const QString& outputFolder_;
+    FolderMaker& folders_;
+    bool madeFolder_ = false;
 };
 
-// The window's scratch boxes, one set per worker: the core keeps no state of
-// its own, so workers share nothing.
+// The window's picture boxes, one set per worker, placed where the window
+// places them: the core keeps no state of its own, so workers share nothing.
 struct Surfaces {
-    PictureSurface buttons;  // the drawing keeps its whole raster
+    Surfaces() {
+        buttons.Move(5280, 3360, 3012, 492);
+        working.Move(6600, 4080, 852, 492);
+        out.Move(960, 4080, 852, 492);
+    }
+    PictureSurface buttons{2, false};  // the drawing keeps its whole raster
     PictureSurface working{2, true};
     PictureSurface out{2, true};
 };
@@ -73,14 +140,14 @@ struct Outcome {
     QStringList messages;
 };
 
-Outcome Convert(const Job& job, Surfaces& s) {
+Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders) {
     Outcome outcome;
     outcome.ready = true;
     if (!job.failure.isEmpty()) {
         outcome.messages.append(job.failure);
         return outcome;
     }
-    PrintedBoxes boxes;
+    PrintedBoxes boxes(job.outputFolder, folders);
     const SaveOptions save{.syncEachFile = false};
     if (job.direction == Direction::ToButton) {
         outcome.written =
@@ -100,9 +167,17 @@ Outcome Convert(const Job& job, Surfaces& s) {
     return outcome;
 }
 
-void WriteOut(FILE* stream, const QString& text) {
+// False when the stream could not take the text.
+bool WriteOut(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    const size_t size = static_cast<size_t>(bytes.size());
+    return std::fwrite(bytes.constData(), 1, size, stream) == size && std::fflush(stream) == 0;
+}
+
+// One line per message: a line break in the path or in the text (between the
+// action and the error) becomes a space.
+QString OneLine(QString text) {
+    return text.replace(QChar(13), QLatin1Char(' ')).replace(QChar(10), QLatin1Char(' '));
 }
 
 // Prints what the workers finish in input order, whatever order they finish
@@ -127,9 +202,8 @@ class Reporter {
     }
 
     // Reports what is left (after an interruption, jobs that finished after
-    // one that never started) and clears the progress line. Returns the exit
-    // status.
-    int Finish(bool interrupted) {
+    // one that never started).
+    void ReportRest() {
         const std::lock_guard lock(mutex_);
         for (; next_ < outcomes_.size(); ++next_) {
             if (outcomes_[next_].ready) {
@@ -137,6 +211,20 @@ class Reporter {
             }
         }
         clearProgress();
+    }
+
+    // A message about a folder rather than a file; it fails the run.
+    void FolderFailed(const QString& folder, const QString& text) {
+        const std::lock_guard lock(mutex_);
+        clearProgress();
+        failed_ = true;
+        WriteOut(stderr, QStringLiteral("tavrel-convert: ") + OneLine(folder) +
+                             QStringLiteral(": ") + OneLine(text) + QLatin1Char('\n'));
+    }
+
+    // Prints the count of files not converted. Returns the exit status.
+    int Finish(bool interrupted) {
+        const std::lock_guard lock(mutex_);
         const size_t notConverted = jobs_.size() - written_;
         if (interrupted) {
             WriteOut(stderr, QStringLiteral("tavrel-convert: interrupted: %1 of %2 files not "
@@ -148,8 +236,6 @@ class Reporter {
                                  .arg(notConverted)
                                  .arg(jobs_.size()));
         }
-        std::fflush(stdout);
-        std::fflush(stderr);
         if (interrupted) {
             return 130;
         }
@@ -181,18 +267,21 @@ class Reporter {
             return;
         }
         clearProgress();
-        if (options_.verbose && outcome.written) {
-            WriteOut(stdout, job.input + QStringLiteral(" -> ") + job.output + QLatin1Char('\n'));
-            std::fflush(stdout);
+        if (options_.verbose && outcome.written && !stdoutClosed_ &&
+            !WriteOut(stdout,
+                      job.input + QStringLiteral(" -> ") + job.output + QLatin1Char('\n'))) {
+            // Nobody reads the list any more (| head): stop as on Ctrl-C.
+            const int err = errno;
+            stdoutClosed_ = true;
+            gInterrupted.store(true);
+            WriteOut(stderr, QStringLiteral("tavrel-convert: standard output: ") +
+                                 QString::fromStdString(std::generic_category().message(err)) +
+                                 QLatin1Char('\n'));
         }
-        for (QString text : outcome.messages) {
-            // One line per message: the break between the action and the
-            // error becomes a space.
-            text.replace(QChar(13), QLatin1Char(' ')).replace(QChar(10), QLatin1Char(' '));
-            WriteOut(stderr, QStringLiteral("tavrel-convert: ") + job.input + QStringLiteral(": ") +
-                                 text + QLatin1Char('\n'));
+        for (const QString& text : outcome.messages) {
+            WriteOut(stderr, QStringLiteral("tavrel-convert: ") + OneLine(job.input) +
+                                 QStringLiteral(": ") + OneLine(text) + QLatin1Char('\n'));
         }
-        std::fflush(stderr);
     }
 
     void drawProgress(bool force) {
@@ -211,14 +300,12 @@ class Reporter {
             line.truncate(size.ws_col - 1);
         }
         WriteOut(stderr, QStringLiteral("\r\033[K") + line);
-        std::fflush(stderr);
         shown_ = true;
     }
 
     void clearProgress() {
         if (shown_) {
             WriteOut(stderr, QStringLiteral("\r\033[K"));
-            std::fflush(stderr);
             shown_ = false;
         }
     }
@@ -233,26 +320,33 @@ class Reporter {
     bool failed_ = false;
     bool progress_ = false;
     bool shown_ = false;
+    bool stdoutClosed_ = false;
     QString lastName_;
     std::chrono::steady_clock::time_point lastDraw_;
 };
+
+// Syncs the file systems written to, once each; a write-back failure is
+// reported against the first folder written on that file system.
+void SyncWrittenFolders(const QStringList& folders, Reporter& reporter) {
+    QSet<dev_t> done;
+    for (const QString& folder : folders) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(folder).constData(), &st) != 0 || done.contains(st.st_dev)) {
+            continue;
+        }
+        done.insert(st.st_dev);
+        if (QString error; !SyncFileSystems({folder}, &error)) {
+            reporter.FolderFailed(folder, error);
+        }
+    }
+}
 
 }  // namespace
 
 int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     CatchInterrupts();
-    // Each output folder is made once, before the first file is written. A
-    // folder that cannot be made needs no message here: each save into it
-    // then fails with the window's message.
-    QSet<QString> folders;
-    for (const Job& job : jobs) {
-        if (job.failure.isEmpty() && !job.outputFolder.isEmpty() &&
-            !folders.contains(job.outputFolder)) {
-            folders.insert(job.outputFolder);
-            QDir().mkpath(job.outputFolder);
-        }
-    }
     Reporter reporter(jobs, options);
+    FolderMaker folders;
     std::atomic<size_t> next{0};
     auto work = [&] {
         Surfaces surfaces;
@@ -261,7 +355,7 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
             if (index >= jobs.size()) {
                 break;
             }
-            reporter.Done(index, Convert(jobs[index], surfaces));
+            reporter.Done(index, Convert(jobs[index], surfaces, folders));
         }
     };
     const size_t workers = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
@@ -273,8 +367,9 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     for (std::thread& t : threads) {
         t.join();
     }
+    reporter.ReportRest();
     // One sync for the whole run instead of one per file.
-    SyncFileSystems(reporter.WrittenFolders());
+    SyncWrittenFolders(reporter.WrittenFolders(), reporter);
     return reporter.Finish(gInterrupted.load());
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
+#include <cstdint>
 
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
@@ -42,14 +44,14 @@ struct Result {
 
 // A small picture whose content differs with seed and touches no edge.
 QByteArray Bitmap(int seed) {
-    testing::BitmapSpec spec = testing::WhiteBitmap(12 + seed % 5, 10 + seed % 3);
-    for (int y = 2; y < spec.height - 2; ++y) {
-        for (int x = 2 + (y + seed) % 3; x < spec.width - 2; x += 2) {
+    auto picture = testing::WhiteBitmap(12 + seed % 5, 10 + seed % 3);
+    for (int y = 2; y < picture.height - 2; ++y) {
+        for (int x = 2 + (y + seed) % 3; x < picture.width - 2; x += 2) {
             const std::uint32_t grey = static_cast<std::uint32_t>((x * 37 + y * 11 + seed) % 256);
-            spec.pixels[y * spec.width + x] = grey << 16 | 0x808080;
+            picture.pixels[y * picture.width + x] = grey << 16 | 0x808080;
         }
     }
-    return testing::MakeBitmap(spec);
+    return testing::MakeBitmap(picture);
 }
 
 // A button file whose outer rows and columns hold content.
@@ -65,24 +67,58 @@ QByteArray ButtonFile(int seed, int rows = 6) {
     return text;
 }
 
-// What the window writes for the same input, through the same core calls.
-QByteArray WindowButtonFile(const QString& bitmap) {
+// The window's picture boxes as the window builds and places them, after a
+// larger bitmap and button file went through them: what the window writes
+// must not depend on what it converted before.
+struct WindowBoxes {
+    WindowBoxes() {
+        buttons.Move(5280, 3360, 3012, 492);
+        working.Move(6600, 4080, 852, 492);
+        out.Move(960, 4080, 852, 492);
+        WriteAll(dir.filePath("first.bmp"),
+                 testing::MakeBitmap(testing::WhiteBitmap(
+                     40, 30, {Dot{1, 1, 0}, Dot{38, 28, 0x404040}, Dot{20, 2, 0xA0A0A0}})));
+        EXPECT_TRUE(ConvertBitmapToButton(dir.filePath("first.bmp"), dir.filePath("first.Btn"),
+                                          working, out, boxes));
+        ButtonSize size;
+        EXPECT_EQ(DrawButtonFile(dir.filePath("first.Btn"), buttons, boxes, size),
+                  DrawResult::Drawn);
+    }
+
     QTemporaryDir dir;
-    PictureSurface working(2, true), out(2, true);
+    PictureSurface buttons{2, false};
+    PictureSurface working{2, true};
+    PictureSurface out{2, true};
     testing::ScriptedMessageBoxes boxes;
-    EXPECT_TRUE(ConvertBitmapToButton(bitmap, dir.filePath("x.Btn"), working, out, boxes));
-    return ReadAll(dir.filePath("x.Btn"));
+};
+
+// What the window writes for the same input.
+QByteArray WindowButtonFile(const QString& bitmap) {
+    WindowBoxes w;
+    EXPECT_TRUE(ConvertBitmapToButton(bitmap, w.dir.filePath("x.Btn"), w.working, w.out, w.boxes));
+    return ReadAll(w.dir.filePath("x.Btn"));
 }
 
 QByteArray WindowBitmap(const QString& button) {
-    QTemporaryDir dir;
-    PictureSurface buttons, working(2, true), out(2, true);
-    testing::ScriptedMessageBoxes boxes;
+    WindowBoxes w;
     ButtonSize size;
-    DrawButtonFile(button, buttons, boxes, size);
-    EXPECT_EQ(ConvertDrawingToBitmap(buttons, size, working, out, dir.filePath("x.bmp"), boxes),
-              BitmapResult::Written);
-    return ReadAll(dir.filePath("x.bmp"));
+    DrawButtonFile(button, w.buttons, w.boxes, size);
+    EXPECT_EQ(
+        ConvertDrawingToBitmap(w.buttons, size, w.working, w.out, w.dir.filePath("x.bmp"), w.boxes),
+        BitmapResult::Written);
+    return ReadAll(w.dir.filePath("x.bmp"));
+}
+
+// No temporary file of the writer left anywhere under folder.
+bool NoTemporaryFiles(const QString& folder) {
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        if (it.next().contains(".tavrel-")) {
+            return false;
+        }
+    }
+    return true;
 }
 
 class CliTest : public ::testing::Test {
@@ -96,20 +132,42 @@ class CliTest : public ::testing::Test {
 
     // Runs the program in the temporary folder. modifier runs in the child
     // before the program starts.
-    Result Run(const QStringList& args, std::function<void()> modifier = {}) {
+    Result Run(const QStringList& args, std::function<void()> modifier = {},
+               const QString& program = QStringLiteral(TAVREL_CONVERT_PATH)) {
         QProcess process;
         process.setWorkingDirectory(dir_.path());
         if (modifier) {
             process.setChildProcessModifier(modifier);
         }
-        process.start(QStringLiteral(TAVREL_CONVERT_PATH), args);
-        EXPECT_TRUE(process.waitForFinished(60000));
+        process.start(program, args);
+        EXPECT_TRUE(process.waitForFinished(-1));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
     }
 
+    // Makes a file or folder whose name (relative to the temporary folder)
+    // is given as bytes; QTemporaryDir could not remove what it cannot name.
+    void PutRaw(const QByteArray& name, bool folder = false) {
+        const QByteArray path = QFile::encodeName(dir_.path()) + '/' + name;
+        if (folder) {
+            ASSERT_EQ(::mkdir(path.constData(), 0755), 0);
+        } else {
+            const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+            ASSERT_GE(fd, 0);
+            ::close(fd);
+        }
+        raw_.push_back({path, folder});
+    }
+
+    void TearDown() override {
+        for (auto it = raw_.rbegin(); it != raw_.rend(); ++it) {
+            it->second ? ::rmdir(it->first.constData()) : ::unlink(it->first.constData());
+        }
+    }
+
     QTemporaryDir dir_;
+    std::vector<std::pair<QByteArray, bool>> raw_;
 };
 
 TEST_F(CliTest, ConvertsBothWaysByNameWithTheWindowsBytes) {
@@ -178,8 +236,7 @@ TEST_F(CliTest, FoldersRecursionAndOutputFolder) {
     // valid UTF-8 cannot be opened, and must not be passed over in silence.
     ASSERT_TRUE(QDir(dir_.path()).mkdir("odd"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path("odd/pipe.bmp")).constData(), 0644), 0);
-    const QByteArray badName = QFile::encodeName(Path("odd")) + "/bad\xff.bmp";
-    ::close(::open(badName.constData(), O_CREAT | O_WRONLY, 0644));
+    PutRaw("odd/bad\xff.bmp");
     r = Run({"--to-button", "odd"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, QString::fromUtf8("tavrel-convert: odd/bad\uFFFD.bmp: not converted: its "
@@ -225,7 +282,13 @@ TEST_F(CliTest, ReplacesTheFileWhoseNameDiffersOnlyInCase) {
     Put("three/logo.bmp", Bitmap(1));
     Put("three/Logo.btn", "later");
     Put("three/LOGO.BTN", "first");
-    const Result r = Run({"--verbose", "one/logo.bmp", "two/logo.bmp", "three/logo.bmp"});
+    // Made last to first, so the folder's own order is not the name order.
+    Put("four/logo.bmp", Bitmap(1));
+    Put("four/logo.BTN", "third");
+    Put("four/Logo.btn", "second");
+    Put("four/LOGO.BTN", "first");
+    const Result r =
+        Run({"--verbose", "one/logo.bmp", "two/logo.bmp", "three/logo.bmp", "four/logo.bmp"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QByteArray expected = WindowButtonFile(Path("one/logo.bmp"));
     EXPECT_EQ(Entries(Path("one")), QStringList({"LOGO.BTN", "logo.bmp"}));
@@ -234,7 +297,11 @@ TEST_F(CliTest, ReplacesTheFileWhoseNameDiffersOnlyInCase) {
     EXPECT_EQ(ReadAll(Path("two/LOGO.BTN")), "other");
     EXPECT_EQ(ReadAll(Path("three/LOGO.BTN")), expected);
     EXPECT_EQ(ReadAll(Path("three/Logo.btn")), "later");
+    EXPECT_EQ(ReadAll(Path("four/LOGO.BTN")), expected);
+    EXPECT_EQ(ReadAll(Path("four/Logo.btn")), "second");
+    EXPECT_EQ(ReadAll(Path("four/logo.BTN")), "third");
     EXPECT_TRUE(r.out.startsWith("one/logo.bmp -> one/LOGO.BTN\n"));
+    EXPECT_TRUE(r.out.endsWith("four/logo.bmp -> four/LOGO.BTN\n"));
 }
 
 TEST_F(CliTest, NeverReplacesAnInputOrAnotherInputsOutput) {
@@ -314,6 +381,167 @@ TEST_F(CliTest, MixedBatchReportsEachFailureAndConvertsTheRest) {
     EXPECT_EQ(quiet.err,
               "tavrel-convert: junk.bmp: Unable to load file junk.bmp Error: Unsupported image "
               "format\n");
+
+    // The 1000-row message alone still fails the run, and the bitmap is
+    // written.
+    ASSERT_TRUE(QFile::remove(Path("tall.bmp")));
+    const Result tallOnly = Run({"tall.btn"});
+    EXPECT_EQ(tallOnly.exitCode, 1);
+    EXPECT_EQ(tallOnly.err,
+              "tavrel-convert: tall.btn: Only the first 1000 rows of tall.btn are read\n");
+    EXPECT_EQ(ReadAll(Path("tall.bmp")), WindowBitmap(Path("tall.btn")));
+
+    // A line break in a name would split the message line.
+    Put("two\r\nlines.bmp", "junk");
+    const Result lines = Run({"two\r\nlines.bmp"});
+    EXPECT_EQ(lines.err,
+              "tavrel-convert: two  lines.bmp: Unable to load file two  lines.bmp Error: "
+              "Unsupported image format\n");
+}
+
+// A PNG header announcing a picture far over the loader's allocation limit.
+QByteArray OversizedPng() {
+    const auto chunk = [](const QByteArray& type, const QByteArray& data) {
+        const QByteArray body = type + data;
+        std::uint32_t crc = 0xFFFFFFFFu;
+        for (const char c : body) {
+            crc ^= static_cast<std::uint8_t>(c);
+            for (int k = 0; k < 8; ++k) {
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+            }
+        }
+        const auto be32 = [](std::uint32_t v) {
+            const char bytes[] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+            return QByteArray(bytes, 4);
+        };
+        return be32(static_cast<std::uint32_t>(data.size())) + body + be32(~crc);
+    };
+    const QByteArray header = QByteArray::fromHex("0000753000007530") + QByteArray("\x08\x02", 2) +
+                              QByteArray(3, '\0');  // 30000 by 30000, 8-bit RGB
+    return QByteArray::fromHex("89504e470d0a1a0a") + chunk("IHDR", header) + chunk("IDAT", {}) +
+           chunk("IEND", {});
+}
+
+TEST_F(CliTest, QtsOwnWarningsStayOutOfTheMessages) {
+    Put("huge.png", OversizedPng());
+    const Result r = Run({"-q", "--to-button", "huge.png"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "tavrel-convert: huge.png: Unable to load file huge.png Error: Unable to read image "
+              "data\n");
+}
+
+TEST_F(CliTest, EveryNameOfOneFileConvertsButARepeatDoesNot) {
+    Put("a/real.bmp", Bitmap(1));
+    ASSERT_EQ(::symlink("real.bmp", QFile::encodeName(Path("a/alias.bmp")).constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(Path("a/real.bmp")).constData(),
+                     QFile::encodeName(Path("a/hard.bmp")).constData()),
+              0);
+    const Result r =
+        Run({"--verbose", "--to-button", "a", "a/real.bmp", "./a/alias.bmp", "a//hard.bmp"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "a/alias.bmp -> a/alias.Btn\na/hard.bmp -> a/hard.Btn\na/real.bmp -> a/real.Btn\n");
+    const QByteArray expected = WindowButtonFile(Path("a/real.bmp"));
+    for (const char* name : {"a/alias.Btn", "a/hard.Btn", "a/real.Btn"}) {
+        EXPECT_EQ(ReadAll(Path(name)), expected) << name;
+    }
+}
+
+TEST_F(CliTest, ADanglingLinkAtAnOutputNameClaimsWhereItPoints) {
+    Put("d/x.bmp", Bitmap(1));
+    Put("d/y.bmp", Bitmap(2));
+    ASSERT_EQ(::symlink("y.Btn", QFile::encodeName(Path("d/x.Btn")).constData()), 0);
+    for (const QString jobs : {"1", "4"}) {
+        QFile::remove(Path("d/y.Btn"));
+        const Result r = Run({"--to-button", "--jobs", jobs, "d"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err,
+                  "tavrel-convert: d/y.bmp: not converted: its output d/y.Btn is also the output "
+                  "of d/x.bmp, through the link d/x.Btn\n"
+                  "tavrel-convert: 1 of 2 files not converted\n");
+        EXPECT_EQ(ReadAll(Path("d/y.Btn")), WindowButtonFile(Path("d/x.bmp")));
+        EXPECT_TRUE(QFileInfo(Path("d/x.Btn")).isSymLink());
+    }
+}
+
+TEST_F(CliTest, RecursionEntersEveryFolderAndReportsOneItCannotName) {
+    Put("in/set.bmp/inner.bmp", Bitmap(1));
+    Put("in/top.bmp", Bitmap(2));
+    PutRaw("in/odd\xff", true);
+    PutRaw("in/odd\xff/lost.bmp");
+
+    Result r = Run({"--to-button", "in"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(Exists(Path("in/top.Btn")));
+    EXPECT_FALSE(Exists(Path("in/set.bmp/inner.Btn")));
+
+    r = Run({"-r", "--to-button", "-o", "out", "in"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, QString::fromUtf8("tavrel-convert: in/odd\uFFFD: not searched: its name is "
+                                       "not valid UTF-8\n"
+                                       "tavrel-convert: 1 of 3 files not converted\n"));
+    EXPECT_EQ(ReadAll(Path("out/set.bmp/inner.Btn")),
+              WindowButtonFile(Path("in/set.bmp/inner.bmp")));
+    EXPECT_EQ(Entries(Path("out")), QStringList({"set.bmp", "top.Btn"}));
+}
+
+TEST_F(CliTest, ANameOnTheCommandLineThatIsNotUtf8) {
+    Put("good.bmp", Bitmap(1));
+    PutRaw("bad\xff.bmp");
+    // The shell hands the bytes on as they are, which QProcess could not.
+    const auto viaShell = [this](const QString& command) {
+        return Run({"-c", command, QStringLiteral(TAVREL_CONVERT_PATH)}, {},
+                   QStringLiteral("/bin/sh"));
+    };
+    Result r = viaShell(R"sh(exec "$0" "$(printf 'bad\377.bmp')" good.bmp)sh");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, QString::fromUtf8("tavrel-convert: bad\uFFFD.bmp: not converted: its name is "
+                                       "not valid UTF-8\n"
+                                       "tavrel-convert: 1 of 2 files not converted\n"));
+    EXPECT_EQ(ReadAll(Path("good.Btn")), WindowButtonFile(Path("good.bmp")));
+
+    r = viaShell(R"sh(exec "$0" -o "$(printf 'out\377')" good.bmp)sh");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.startsWith(QString::fromUtf8(
+        "tavrel-convert: the name of the output folder out\uFFFD is not valid UTF-8\n")))
+        << r.err.toStdString();
+}
+
+TEST_F(CliTest, AClosedOutputOrAHangUpStopsTheRunCleanly) {
+    Put("a.bmp", Bitmap(1));
+    Put("b.bmp", Bitmap(2));
+    Put("c.bmp", Bitmap(3));
+    // Standard output is a pipe that nobody reads any more, as with
+    // "| head -1", and SIGPIPE is as a shell leaves it.
+    Result r = Run({"--verbose", "-j1", "a.bmp", "b.bmp", "c.bmp"}, [] {
+        ::signal(SIGPIPE, SIG_DFL);
+        int fds[2];
+        if (::pipe(fds) == 0) {
+            ::close(fds[0]);
+            ::dup2(fds[1], STDOUT_FILENO);
+        }
+    });
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_EQ(r.err,
+              "tavrel-convert: standard output: Broken pipe\n"
+              "tavrel-convert: interrupted: 2 of 3 files not converted\n");
+    EXPECT_EQ(Entries(dir_.path()), QStringList({"a.Btn", "a.bmp", "b.bmp", "c.bmp"}));
+
+    // A hang-up waiting when the run starts: nothing is converted.
+    r = Run({"-j1", "b.bmp", "c.bmp"}, [] {
+        ::signal(SIGHUP, SIG_DFL);
+        sigset_t hangUp;
+        sigemptyset(&hangUp);
+        sigaddset(&hangUp, SIGHUP);
+        ::sigprocmask(SIG_BLOCK, &hangUp, nullptr);
+        ::raise(SIGHUP);
+    });
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_EQ(r.err, "tavrel-convert: interrupted: 2 of 2 files not converted\n");
+    EXPECT_EQ(Entries(dir_.path()), QStringList({"a.Btn", "a.bmp", "b.bmp", "c.bmp"}));
+    EXPECT_TRUE(NoTemporaryFiles(dir_.path()));
 }
 
 TEST_F(CliTest, OutputsDoNotDependOnTheNumberOfJobs) {
@@ -337,16 +565,6 @@ TEST_F(CliTest, OutputsDoNotDependOnTheNumberOfJobs) {
         EXPECT_EQ(ReadAll(Path("one/" + name)), ReadAll(Path("four/" + name)))
             << name.toStdString();
     }
-}
-
-TEST_F(CliTest, LargeInputConvertsTheSameAfterTheRestartForHugePages) {
-    Put("large.bmp", testing::MakeBitmap(testing::WhiteBitmap(
-                         2400, 2400, {Dot{1, 2, 0x404040}, Dot{2398, 2397, 0xC0C0C0}})));
-    ASSERT_GE(QFileInfo(Path("large.bmp")).size(), 16 * 1024 * 1024);
-    const Result r = Run({"--verbose", "large.bmp"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "large.bmp -> large.Btn\n");
-    EXPECT_EQ(ReadAll(Path("large.Btn")), WindowButtonFile(Path("large.bmp")));
 }
 
 TEST_F(CliTest, OutputFolderThatCannotBeMadeOrWritten) {
@@ -375,6 +593,15 @@ TEST_F(CliTest, OutputFolderThatCannotBeMadeOrWritten) {
               "tavrel-convert: b.btn: Unable to save file full/b.bmp Error: File too large\n");
     EXPECT_EQ(Entries(Path("full")), QStringList({"b.bmp"}));
     EXPECT_EQ(ReadAll(Path("full/b.bmp")), "old bitmap");
+
+    // Folders are made for files written only.
+    Put("in/junk.bmp", "junk");
+    Put("in/blank/white.bmp", testing::MakeBitmap(testing::WhiteBitmap(5, 5)));
+    Put("in/good/a.bmp", Bitmap(1));
+    r = Run({"-r", "--to-button", "-o", "made/deeper", "in", "missing.bmp"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(Entries(Path("made/deeper")), QStringList({"good"}));
+    EXPECT_EQ(Entries(Path("made/deeper/good")), QStringList({"a.Btn"}));
 }
 
 TEST_F(CliTest, ProgressLineOnlyOnATerminal) {
