@@ -65,7 +65,7 @@ QString HelpText() {
         "  --version       show the version\n"
         "\n"
         "Exit status: 0 when every file converted without a message, 1 when any\n"
-        "file failed or drew a message, 2 for a usage error.\n");
+        "file failed or drew a message, 2 for a usage error, 130 when interrupted.\n");
 }
 
 ParseResult ParseArguments(const QList<QByteArray>& arguments) {
