@@ -339,6 +339,7 @@ class Planner {
             seen.insert(repeatKey);
 
             const QString target = FinalLinkTarget(job.output);
+            job.target = target;
             const QString existing = FileId(target);
             QString claim = existing;
             if (claim.isEmpty()) {

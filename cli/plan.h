@@ -15,6 +15,7 @@ struct Job {
     Direction direction;   // ToButton or ToBmp
     QString outputFolder;  // made when missing, just before the file is written
     QString output;        // the file written, after the case rule
+    QString target;        // where the write lands: output, or the end of its link chain
     QString failure;       // when set, the file fails with this text unconverted
 };
 

@@ -242,15 +242,18 @@ class Reporter {
         return failed_ ? 1 : 0;
     }
 
-    // The folders written into, for the sync at the end.
+    // The folders written into (where the writes landed), for the sync at
+    // the end.
     QStringList WrittenFolders() const {
         QSet<QString> folders;
         for (size_t i = 0; i < jobs_.size(); ++i) {
             if (outcomes_[i].written) {
-                folders.insert(QFileInfo(jobs_[i].output).absolutePath());
+                folders.insert(QFileInfo(jobs_[i].target).absolutePath());
             }
         }
-        return QStringList(folders.begin(), folders.end());
+        QStringList sorted(folders.begin(), folders.end());
+        sorted.sort();  // so a failed sync always names the same folder
+        return sorted;
     }
 
   private:
