@@ -112,11 +112,11 @@ class Releaser {
     }
     ~Releaser() { Finish(); }
 
-    // The file at path, opened for reading when it is a regular file that
-    // can be; -1 otherwise (then nothing changes).
+    // The regular file at path, held (as a path only: nothing is opened, so
+    // no permission is needed and no device is touched); -1 when there is
+    // none, and then nothing changes.
     static int Hold(const QString& path) {
-        const int fd = ::open(QFile::encodeName(path).constData(),
-                              O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_PATH | O_CLOEXEC);
         struct stat st {};
         if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
             ::close(fd);
