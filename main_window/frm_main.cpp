@@ -1,8 +1,10 @@
 #include "main_window/frm_main.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -151,11 +153,19 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     }
 
     // The client area at creation, and a floor below which the layout would
-    // need negative sizes.
+    // need negative sizes. The formulas run on what the controls hold (the
+    // arrow buttons keep 41 pixels of their 612 twips). The command buttons
+    // keep their design Top, so the floor also keeps the lowest of them
+    // inside the window.
     resize(static_cast<int>(std::lround(9660 / kTwips)),
            static_cast<int>(std::lround(4788 / kTwips)));
-    setMinimumSize(static_cast<int>(std::ceil(MinimumLayoutWidth(612) / kTwips)) + 1,
-                   static_cast<int>(std::ceil(MinimumLayoutHeight(0, driveHeight) / kTwips)) + 1);
+    const double heldCommandWidth = TwipsGeometry(cmdToBMP).width;
+    const int commandColumnBottom = cmdAbout->geometry().bottom() + 1;
+    constexpr int kBelowCommands = 8;  // pixels
+    setMinimumSize(
+        static_cast<int>(std::ceil(MinimumLayoutWidth(heldCommandWidth) / kTwips)) + 1,
+        std::max(static_cast<int>(std::ceil(MinimumLayoutHeight(0, driveHeight) / kTwips)) + 1,
+                 commandColumnBottom + kBelowCommands));
 
     connect(drvBMP, &DriveListBox::Change, this,
             [this] { DriveChange(drvBMP, dirBMP, LastBMPPath); });
@@ -181,6 +191,14 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdAbout, &QPushButton::clicked, this, &FrmMain::cmdAbout_Click);
     connect(Timer, &QTimer::timeout, this, &FrmMain::Timer_Timer);
+#if QT_CONFIG(sessionmanager)
+    // The end of the desktop session sends no close event: the folders are
+    // saved when the session asks for the programs' data (saving them again
+    // at the close, should one follow, does no harm).
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this, &FrmMain::Form_Unload);
+    }
+#endif
 
     Form_Load();
 }
@@ -259,6 +277,17 @@ void FrmMain::moveEvent(QMoveEvent* event) {
     }
 }
 
+void FrmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A minimised window is not laid out, and restoring it may bring no
+    // resize: lay it out for the size it has now.
+    if (event->type() == QEvent::WindowStateChange &&
+        (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) &&
+        !isMinimized()) {
+        Form_Resize();
+    }
+}
+
 void FrmMain::Form_Resize() {
     if (isMinimized() || !isVisible()) {
         return;
@@ -277,6 +306,9 @@ void FrmMain::ArrangeControls() {
                                  &c.cmdOK,   &c.cmdAbout,   &c.picBMP,   &c.picButtons,
                                  &c.drvBMP,  &c.drvButtons, &c.dirBMP,   &c.dirButtons,
                                  &c.fileBMP, &c.fileButtons};
+    // The controls are read once, into a copy that keeps whole pixels as a
+    // widget does, so each step of the computation sees what the control
+    // would hold after the steps before it; the results are then placed.
     for (std::size_t i = 0; i < std::size(controls); ++i) {
         *places[i] = TwipsGeometry(controls[i]);
     }

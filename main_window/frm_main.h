@@ -89,6 +89,7 @@ class FrmMain : public QWidget {
     std::int16_t ButtonCols() const { return Button.cols; }
 
   protected:
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -230,14 +230,8 @@ class CommandsTest : public QObject {
         FrmMain& w = *s.w;
         QVERIFY(s.Tick());
         QSignalSpy clicks(w.fileBMP, &FileListBox::Click);
-        QList<bool> waiting;
-        s.boxes->onShow = [&] {
-            waiting << (QGuiApplication::overrideCursor() != nullptr &&
-                        QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
-        };
-
         // Retry asks again; Cancel ends the command with nothing refreshed.
-        s.boxes->answers = {Answer::Retry, Answer::Cancel};
+        s.boxes->Answer({Answer::Retry, Answer::Cancel});
         WriteBitmap(dir + "/bmp/Beta.bmp", 2, 2, kBlackRgb);
         Click(w.cmdToBMP);
         QCOMPARE(s.boxes->shown.size(), 2);
@@ -248,8 +242,8 @@ class CommandsTest : public QObject {
                      qPrintable(box.text));
             QCOMPARE(box.title, QStringLiteral("File save error"));
             QVERIFY(box.retryCancel);
+            QCOMPARE(box.pointer, std::optional(Qt::WaitCursor));  // the hourglass stays up
         }
-        QCOMPARE(waiting, (QList<bool>{true, true}));
         QCOMPARE(w.fileBMP->ListCount(), 1);  // Beta.bmp not read
         QCOMPARE(w.fileBMP->FileName(), QStringLiteral("Alpha.bmp"));
         QCOMPARE(clicks.count(), 0);
@@ -257,9 +251,15 @@ class CommandsTest : public QObject {
 
         // Retry once the way is clear saves, refreshes and selects.
         s.boxes->shown.clear();
-        s.boxes->answers = {Answer::Retry};
-        s.boxes->onShow = [&] { QDir(dir + "/bmp/logo.bmp").removeRecursively(); };
+        s.boxes->Answer({Answer::Retry});
+        s.boxes->OnRetryCancel([&] { QDir(dir + "/bmp/logo.bmp").removeRecursively(); });
+        // The new file is selected, and so previewed, under the hourglass.
+        QList<std::optional<Qt::CursorShape>> pointers;
+        const auto spy =
+            connect(w.fileBMP, &FileListBox::Click, this, [&] { pointers << OverridePointer(); });
         Click(w.cmdToBMP);
+        disconnect(spy);
+        QCOMPARE(pointers, (QList<std::optional<Qt::CursorShape>>{Qt::WaitCursor}));
         QCOMPARE(s.boxes->shown.size(), 1);
         QCOMPARE(QImage(dir + "/bmp/logo.bmp").size(), QSize(2, 2));
         QCOMPARE(w.fileBMP->FileName(), QStringLiteral("logo.bmp"));

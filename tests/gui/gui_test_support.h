@@ -14,41 +14,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
 #include <memory>
 #include <utility>
 
 #include "main_window/frm_main.h"
 #include "platform/message_boxes.h"
 #include "platform/volumes.h"
+#include "tests/support/scripted_message_boxes.h"
 
 namespace tavrel::testing {
-
-// Answers Retry/Cancel from a script (Cancel when it runs out) and records
-// every box shown.
-class ScriptedBoxes : public MessageBoxes {
-  public:
-    struct Shown {
-        QString text;
-        QString title;
-        bool retryCancel;
-    };
-
-    QList<Answer> answers;
-    QList<Shown> shown;
-    std::function<void()> onShow;  // runs while a box is up
-
-    Answer RetryCancel(const QString& text, const QString& title) override {
-        shown.append({text, title, true});
-        if (onShow) {
-            onShow();
-        }
-        return answers.isEmpty() ? Answer::Cancel : answers.takeFirst();
-    }
-    void OkOnly(const QString& text, const QString& title) override {
-        shown.append({text, title, false});
-    }
-};
 
 // Drives that are folders: "C", "D", "E" ... under one temporary folder. A
 // drive whose folder is removed is a drive without a medium.
@@ -72,7 +46,7 @@ class FolderVolumes : public VolumeProvider {
 // A main window on drives C, D and E (the first `drives` of them), with
 // scripted message boxes; Tick() waits for its start-up tick.
 struct Started {
-    std::unique_ptr<ScriptedBoxes> boxes = std::make_unique<ScriptedBoxes>();
+    std::unique_ptr<ScriptedMessageBoxes> boxes = std::make_unique<ScriptedMessageBoxes>();
     std::shared_ptr<FolderVolumes> volumes;
     std::unique_ptr<FrmMain> w;
     explicit Started(const QString& base, int drives = 3) {

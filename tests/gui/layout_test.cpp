@@ -52,12 +52,60 @@ bool Same(const LayoutControls& a, const LayoutControls& b) {
            Same(a.fileButtons, b.fileButtons);
 }
 
+// What each named control of a window holds, in twips.
+LayoutControls Held(const FrmMain& w) {
+    LayoutControls c;
+    c.frmBMP = TwipsGeometry(w.frmBMP);
+    c.frmButtons = TwipsGeometry(w.frmButtons);
+    c.cmdToBMP = TwipsGeometry(w.cmdToBMP);
+    c.cmdToButton = TwipsGeometry(w.cmdToButton);
+    c.cmdOK = TwipsGeometry(w.cmdOK);
+    c.cmdAbout = TwipsGeometry(w.cmdAbout);
+    c.picBMP = TwipsGeometry(w.picBMP);
+    c.picButtons = TwipsGeometry(w.picButtons);
+    c.drvBMP = TwipsGeometry(w.drvBMP);
+    c.drvButtons = TwipsGeometry(w.drvButtons);
+    c.dirBMP = TwipsGeometry(w.dirBMP);
+    c.dirButtons = TwipsGeometry(w.dirButtons);
+    c.fileBMP = TwipsGeometry(w.fileBMP);
+    c.fileButtons = TwipsGeometry(w.fileButtons);
+    return c;
+}
+
+// The layout a window should hold for its outer size now, computed from
+// what its controls held before they were laid out (the layout reads only
+// values it never assigns, besides its own results).
+LayoutControls Expected(const LayoutControls& before, const FrmMain& w) {
+    LayoutControls c = before;
+    const QSize outer = w.frameGeometry().size();
+    ComputeLayout(c, outer.width() * kTwips, outer.height() * kTwips, KeepWholePixels);
+    return c;
+}
+
 void Expect(const TwipsRect& got, const TwipsRect& want, const char* name) {
     const QString where = QString::fromLatin1(name);
     QVERIFY2(got.left == want.left, qPrintable(where + " left"));
     QVERIFY2(got.top == want.top, qPrintable(where + " top"));
     QVERIFY2(got.width == want.width, qPrintable(where + " width"));
     QVERIFY2(got.height == want.height, qPrintable(where + " height"));
+}
+
+// Every control holds exactly the place computed for it, by name.
+void ExpectLayout(const LayoutControls& got, const LayoutControls& want) {
+    Expect(got.frmBMP, want.frmBMP, "frmBMP");
+    Expect(got.frmButtons, want.frmButtons, "frmButtons");
+    Expect(got.cmdToBMP, want.cmdToBMP, "cmdToBMP");
+    Expect(got.cmdToButton, want.cmdToButton, "cmdToButton");
+    Expect(got.cmdOK, want.cmdOK, "cmdOK");
+    Expect(got.cmdAbout, want.cmdAbout, "cmdAbout");
+    Expect(got.picBMP, want.picBMP, "picBMP");
+    Expect(got.picButtons, want.picButtons, "picButtons");
+    Expect(got.drvBMP, want.drvBMP, "drvBMP");
+    Expect(got.drvButtons, want.drvButtons, "drvButtons");
+    Expect(got.dirBMP, want.dirBMP, "dirBMP");
+    Expect(got.dirButtons, want.dirButtons, "dirButtons");
+    Expect(got.fileBMP, want.fileBMP, "fileBMP");
+    Expect(got.fileButtons, want.fileButtons, "fileButtons");
 }
 
 }  // namespace
@@ -137,66 +185,93 @@ class LayoutTest : public QObject {
     }
 
     void windowIsLaidOutOnlyWhenVisibleAndNotMinimised() {
-        ScriptedBoxes boxes;
+        const QString dir = tmp_.path() + "/panes";
+        WriteBitmap(dir + "/b.bmp", 2, 2, qRgb(0, 0, 0));
+        StoreFolders(dir, dir);
+        ScriptedMessageBoxes boxes;
         FrmMain w(&boxes);
-        const QRect design = w.cmdOK->geometry();
-        QCOMPARE(design, QRect(280, 168, 41, 33));  // 4200, 2520, 612, 492 twips
-        QVERIFY(!w.isVisible());
-        w.resize(900, 500);  // hidden: nothing moves
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(w.cmdOK->geometry(), design);
+        const LayoutControls design = Held(w);
+        QCOMPARE(w.cmdOK->geometry(), QRect(280, 168, 41, 33));  // 4200, 2520, 612, 492 twips
 
-        QTRY_VERIFY(w.isVisible());  // the start-up tick
-        // The outer size counts: (W - 300) / 2 for the frame, the buttons half
-        // a button width (as the button holds it, in whole pixels) to its
-        // right, the button frame ending at W - 150.
-        const int outer = w.frameGeometry().width();
-        QCOMPARE(w.frmBMP->width(), qRound((outer * 15 - 300) / 2.0 / 15));
-        const auto buttonsLeft = [&w] {
-            return qRound(w.cmdToBMP->width() / 2.0 + w.frmBMP->width());
-        };
-        const int buttonsAt = buttonsLeft();
-        QCOMPARE(w.cmdOK->x(), buttonsAt);
-        QCOMPARE(w.cmdOK->y(), 168);
-        QVERIFY(std::abs(w.frmButtons->geometry().right() + 1 - (outer - 10)) <= 1);
+        // Hidden: neither a resize nor a direct call moves anything.
+        QVERIFY(!w.isVisible());
+        w.resize(900, 500);
+        QCoreApplication::sendPostedEvents();
+        w.Form_Resize();
+        QVERIFY(Same(Held(w), design));
+        QResizeEvent hiddenResize(QSize(900, 500), QSize(644, 319));
+        QCoreApplication::sendEvent(&w, &hiddenResize);
+        QVERIFY(Same(Held(w), design));
+
+        // The start-up tick lays out for the outer size: every control by
+        // name where the computation puts it.
+        QTRY_VERIFY(w.isVisible());
+        ExpectLayout(Held(w), Expected(design, w));
         QCOMPARE(w.fileBMP->Path(), w.dirBMP->Path());
         QCOMPARE(w.fileButtons->Path(), w.dirButtons->Path());
+        const LayoutControls shown = Held(w);
 
+        // Minimised: nothing is laid out, and no list is re-read.
         w.setWindowState(Qt::WindowMinimized);
         w.resize(700, 400);
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(w.cmdOK->x(), buttonsAt);
-        w.setWindowState(Qt::WindowNoState);
-        w.resize(700, 401);
-        QTRY_COMPARE(w.cmdOK->x(), buttonsLeft());  // restored: laid out again
-        QVERIFY(w.cmdOK->x() < buttonsAt);
+        QTRY_COMPARE(w.size(), QSize(700, 400));
+        WriteBitmap(dir + "/a.bmp", 2, 2, qRgb(0, 0, 0));
+        w.Form_Resize();
+        QVERIFY(Same(Held(w), shown));
+        QCOMPARE(w.fileBMP->ListCount(), 1);
 
+        // Restoring alone lays it out for the size it has now and re-points
+        // both file lists, which read the new file.
+        w.setWindowState(Qt::WindowNoState);
+        ExpectLayout(Held(w), Expected(design, w));
+        QVERIFY(w.cmdOK->x() < shown.cmdOK.left / kTwips);
+        QCOMPARE(w.fileBMP->ListCount(), 2);
+        QCOMPARE(w.fileBMP->List(0), QStringLiteral("a.bmp"));
+
+        // A maximised window is laid out.
         w.setWindowState(Qt::WindowMaximized);
         QTRY_VERIFY(w.width() > 700);
-        QVERIFY(std::abs(w.frmButtons->geometry().right() + 1 - (w.frameGeometry().width() - 10)) <=
-                1);
+        ExpectLayout(Held(w), Expected(design, w));
+        QVERIFY(boxes.shown.isEmpty());
+        StoreFolders(QString(), QString());
     }
 
-    void smallWindowsNeverGoNegative() {
-        ScriptedBoxes boxes;
+    void theMinimumSizeKeepsEveryControlInside() {
+        ScriptedMessageBoxes boxes;
         FrmMain w(&boxes);
+        const LayoutControls design = Held(w);
         QTRY_VERIFY(w.isVisible());
+        // The floor follows the width the buttons hold (41 pixels, 615
+        // twips), and keeps the command column, whose Top never moves, in
+        // the window with room below it.
+        QCOMPARE(design.cmdToBMP.width, 615.0);
         const QSize floor = w.minimumSize();
-        QVERIFY(floor.width() * 15 >= MinimumLayoutWidth(612));
-        QVERIFY(floor.height() * 15 >= MinimumLayoutHeight(0, w.drvBMP->height() * 15));
+        QVERIFY(floor.width() * kTwips >= MinimumLayoutWidth(615));
+        QVERIFY(floor.height() * kTwips >= MinimumLayoutHeight(0, design.drvBMP.height));
+        QVERIFY(floor.height() * kTwips >= 3972 + 60);
+
         w.resize(floor);
-        QCoreApplication::sendPostedEvents();
-        w.ArrangeControls();
-        for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            QVERIFY(c->width() >= 0 && c->height() >= 0);
+        QTRY_COMPARE(w.size(), floor);
+        const LayoutControls c = Held(w);
+        ExpectLayout(c, Expected(design, w));
+        for (const TwipsRect& button : {c.cmdToButton, c.cmdToBMP, c.cmdOK, c.cmdAbout}) {
+            QVERIFY(button.top + button.height <= floor.height() * kTwips);
+            QVERIFY(button.left + button.width <= floor.width() * kTwips);
         }
-        // The floor is close to where the first sizes reach zero.
-        QVERIFY(w.dirButtons->width() <= 4);
-        QVERIFY(w.dirBMP->height() <= 8);
+        // At the floor the first sizes to run out still hold a pixel, and
+        // not many more.
+        QVERIFY(c.dirButtons.width > 0 && c.dirButtons.width <= 4 * kTwips);
+        QVERIFY(c.dirBMP.height > 0);
+        // So also without a frame (no window manager), where the outer size
+        // is the client area's.
+        LayoutControls frameless = design;
+        ComputeLayout(frameless, floor.width() * kTwips, floor.height() * kTwips, KeepWholePixels);
+        QVERIFY(frameless.dirButtons.width > 0);
+        QVERIFY(frameless.dirBMP.height > 0);
     }
 
     void relayoutAtTheSameSizeChangesNothing() {
-        ScriptedBoxes boxes;
+        ScriptedMessageBoxes boxes;
         FrmMain w(&boxes);
         QTRY_VERIFY(w.isVisible());
         w.resize(777, 433);

@@ -2,11 +2,13 @@
 // the remembered folder, start-up from the stored folders and shutdown.
 
 #include <QGroupBox>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
+#include <cstddef>
 #include <memory>
 
 #include "gui_test_support.h"
@@ -187,7 +189,17 @@ class MainWindowTest : public QObject {
                 WriteButton(dir + "/t/" + name + ".BTN", {"3"});
                 QSignalSpy bmpClicks(w.fileBMP, &FileListBox::Click);
                 QSignalSpy buttonClicks(w.fileButtons, &FileListBox::Click);
+                // Both lists are read before either selects: when the bitmap
+                // preview runs, the button list already holds the new file
+                // and has not yet moved its selection.
+                const QString buttonsSelected = w.fileButtons->FileName();
+                QStringList seenFromBmpClick;
+                const auto spy = connect(w.fileBMP, &FileListBox::Click, this, [&] {
+                    seenFromBmpClick << w.fileButtons->List(0) << w.fileButtons->FileName();
+                });
                 QTest::keyClick(list, Qt::Key_F5, mods);
+                disconnect(spy);
+                QCOMPARE(seenFromBmpClick, (QStringList{name + ".BTN", buttonsSelected}));
                 QCOMPARE(w.fileBMP->FileName(), name + ".bmp");
                 QCOMPARE(w.fileButtons->FileName(), name + ".BTN");
                 QCOMPARE(bmpClicks.count(), 1);
@@ -195,6 +207,18 @@ class MainWindowTest : public QObject {
             }
         }
         QCOMPARE(w.dirBMP->Path(), dir + "/b");  // folders untouched
+
+        // F5 belongs to the lists alone: on a button it does nothing.
+        {
+            WriteBitmap(dir + "/b/_first.bmp", 2, 2, qRgb(0, 0, 0));
+            QSignalSpy bmpClicks(w.fileBMP, &FileListBox::Click);
+            const int listed = w.fileBMP->ListCount();
+            w.cmdOK->setFocus();
+            QTest::keyClick(w.cmdOK, Qt::Key_F5);
+            QTest::keyClick(&w, Qt::Key_F5);
+            QCOMPARE(w.fileBMP->ListCount(), listed);
+            QCOMPARE(bmpClicks.count(), 0);
+        }
 
         // Another key is the list's own; F5 after the last file went away
         // leaves the list empty and the preview as it was.
@@ -299,7 +323,7 @@ class MainWindowTest : public QObject {
         QVERIFY(QDir(v.Root(2)).removeRecursively());  // E: no medium
 
         PaneEvents bmp(w.drvBMP, w.dirBMP, w.fileBMP);
-        s.boxes->answers = {Answer::Retry, Answer::Retry, Answer::Cancel};
+        s.boxes->Answer({Answer::Retry, Answer::Retry, Answer::Cancel});
         w.drvBMP->SetDrive(v.Text(2));
         QCOMPARE(s.boxes->shown.size(), 3);
         const QString text = QStringLiteral("Unable to open drive ") + v.Text(2) + QChar(13) +
@@ -318,8 +342,8 @@ class MainWindowTest : public QObject {
 
         // Retry once the medium is back opens the drive.
         s.boxes->shown.clear();
-        s.boxes->answers = {Answer::Retry};
-        s.boxes->onShow = [root = v.Root(2)] { QDir().mkpath(root); };
+        s.boxes->Answer({Answer::Retry});
+        s.boxes->OnRetryCancel([root = v.Root(2)] { QDir().mkpath(root); });
         w.drvBMP->SetDrive(v.Text(2));
         QCOMPARE(s.boxes->shown.size(), 1);
         QCOMPARE(w.drvBMP->Drive(), v.Text(2));
@@ -392,6 +416,22 @@ class MainWindowTest : public QObject {
             QSettings stored = StoredSettings();
             QCOMPARE(stored.value("Directory/BMP").toString(), dir + "/one");
             QCOMPARE(stored.value("Directory/Buttons").toString(), QStringLiteral("/"));
+        }
+        {
+            // The desktop session ending sends no close: the session's request
+            // for the programs' data stores the folders, the window stays.
+            Started s(Fresh());
+            QVERIFY(s.Tick());
+            QVERIFY(s.w->dirBMP->SetPath(dir + "/two"));
+            const QMetaMethod commit = QMetaMethod::fromSignal(&QGuiApplication::commitDataRequest);
+            // The session manager cannot be made outside Qt; the window's
+            // handling never looks at it.
+            alignas(std::max_align_t) char manager[64] = {};
+            QVERIFY(commit.invoke(qApp, Qt::DirectConnection,
+                                  QGenericArgument("QSessionManager&", manager)));
+            QCOMPARE(StoredSettings().value("Directory/BMP").toString(), dir + "/two");
+            QCOMPARE(StoredSettings().value("Directory/Buttons").toString(), QStringLiteral("/"));
+            QVERIFY(s.w->isVisible());
         }
         {
             // A store that cannot be written does not stop the close.

@@ -1,13 +1,27 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QList>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 #include "platform/message_boxes.h"
 
 namespace tavrel::testing {
+
+// The application's pointer override right now: nothing when none is set (or
+// when there is no graphical application, as in the core's tests).
+inline std::optional<Qt::CursorShape> OverridePointer() {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+        return std::nullopt;
+    }
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor != nullptr ? std::optional(cursor->shape()) : std::nullopt;
+}
 
 // Records every message and answers Retry/Cancel as scripted. Once the
 // script runs out it answers Cancel, so a test can never loop forever.
@@ -17,6 +31,8 @@ class ScriptedMessageBoxes : public MessageBoxes {
         QString text;
         QString title;
         bool retryCancel = false;
+        // The pointer override while the box was up (the hourglass, say).
+        std::optional<Qt::CursorShape> pointer;
     };
 
     // Answers for the next Retry/Cancel boxes, in order. A hook, when set,
@@ -25,14 +41,14 @@ class ScriptedMessageBoxes : public MessageBoxes {
     void OnRetryCancel(std::function<void()> hook) { hook_ = std::move(hook); }
 
     MessageBoxes::Answer RetryCancel(const QString& text, const QString& title) override {
-        shown.append({text, title, true});
+        shown.append({text, title, true, OverridePointer()});
         if (hook_) {
             hook_();
         }
         return answers_.isEmpty() ? MessageBoxes::Answer::Cancel : answers_.takeFirst();
     }
     void OkOnly(const QString& text, const QString& title) override {
-        shown.append({text, title, false});
+        shown.append({text, title, false, OverridePointer()});
     }
 
     QList<Shown> shown;
