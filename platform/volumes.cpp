@@ -61,32 +61,40 @@ QString VolumeProvider::CurrentFolder(const Volume& volume) const {
 }
 
 QList<Volume> MountedVolumes::Volumes() const {
-    const QString homeRoot = QStorageInfo(QDir::homePath()).rootPath();
+    QList<MountEntry> mounts;
+    for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
+        mounts.append({info.rootPath(), QString::fromLocal8Bit(info.device()),
+                       QString::fromLatin1(info.fileSystemType()), info.name(), info.isValid(),
+                       QFileInfo(info.rootPath()).isDir()});
+    }
+    return FileManagerVolumes(mounts, QDir::rootPath(), QStorageInfo(QDir::homePath()).rootPath());
+}
+
+QList<Volume> FileManagerVolumes(const QList<MountEntry>& mounts, const QString& rootPath,
+                                 const QString& homeRoot) {
     QList<Volume> volumes;
     QStringList seen;
-    for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
-        const QString root = info.rootPath();
-        const QString device = QString::fromLocal8Bit(info.device());
-        const bool blockDevice = device.startsWith(QLatin1String("/dev/")) &&
-                                 !device.startsWith(QLatin1String("/dev/loop"));
-        const bool wanted = root == QDir::rootPath() || root == homeRoot || blockDevice;
+    for (const MountEntry& mount : mounts) {
+        const bool blockDevice = mount.device.startsWith(QLatin1String("/dev/")) &&
+                                 !mount.device.startsWith(QLatin1String("/dev/loop"));
+        const bool wanted = mount.root == rootPath || mount.root == homeRoot || blockDevice;
         // Containers bind-mount single files from block devices: only
         // folders are volumes.
-        if (!wanted || !info.isValid() || seen.contains(root) || !QFileInfo(root).isDir()) {
+        if (!wanted || !mount.valid || !mount.isFolder || seen.contains(mount.root)) {
             continue;
         }
-        seen.append(root);
-        QString label = info.name();
+        seen.append(mount.root);
+        QString label = mount.name;
         if (label.isEmpty()) {
-            label = QFileInfo(device).fileName();
+            label = QFileInfo(mount.device).fileName();
         }
         if (label.isEmpty()) {
-            label = QString::fromLatin1(info.fileSystemType());
+            label = mount.fileSystemType;
         }
-        volumes.append({CleanFolderPath(root), label});
+        volumes.append({CleanFolderPath(mount.root), label});
     }
     if (volumes.isEmpty()) {
-        volumes.append({QDir::rootPath(), QStringLiteral("root")});
+        volumes.append({rootPath, QStringLiteral("root")});
     }
     return volumes;
 }

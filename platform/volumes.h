@@ -40,6 +40,25 @@ class MountedVolumes : public VolumeProvider {
     QList<Volume> Volumes() const override;
 };
 
+// One entry of the system's mount table, as the drive filter needs it.
+struct MountEntry {
+    QString root;            // where it is mounted
+    QString device;          // "/dev/sdb1", "proc", "tmpfs" ...
+    QString fileSystemType;  // "ext4", "vfat", "proc" ...
+    QString name;            // the volume's label; may be empty
+    bool valid = true;       // the system could describe it
+    bool isFolder = true;    // a folder is mounted there (not a single file)
+};
+
+// The volumes a file manager would show among mounts, in mount order: the
+// root volume (rootPath), the home folder's volume (homeRoot) and volumes on
+// block devices under /dev/ except loop devices; each root once, only
+// folders, nothing the system could not describe. A volume is labelled by
+// its name, else its device's file name, else its file system type. Never
+// empty: with nothing left, the root folder alone.
+QList<Volume> FileManagerVolumes(const QList<MountEntry>& mounts, const QString& rootPath,
+                                 const QString& homeRoot);
+
 // The drive list's text for a volume: "/media/usb [USB]". It never equals a
 // folder path, so a folder list can tell the two apart.
 QString DriveText(const Volume& volume);

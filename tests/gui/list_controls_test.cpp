@@ -282,13 +282,56 @@ class ListControlsTest : public QObject {
         QCOMPARE(nested.VolumeOf(QStringLiteral("/etc"))->label, QStringLiteral("root"));
         QCOMPARE(nested.VolumeOf(base + "/media/usb [USB]")->root, base + "/media/usb");
         QVERIFY(!nested.VolumeOf(QString()));
+    }
 
+    void mountedVolumesAreWhatAFileManagerShows() {
+        // A container's mount table: an overlay root, /home on its own
+        // device, pseudo and memory file systems, a loop device (a mounted
+        // image), a USB stick mounted twice, a single file bind-mounted from
+        // a block device, a volume the system cannot describe.
+        const QList<MountEntry> mounts = {
+            {"/", "overlay", "overlay", "", true, true},
+            {"/proc", "proc", "proc", "", true, true},
+            {"/sys", "sysfs", "sysfs", "", true, true},
+            {"/dev/shm", "shm", "tmpfs", "", true, true},
+            {"/run", "tmpfs", "tmpfs", "", true, true},
+            {"/home", "/dev/mapper/vg-home", "ext4", "", true, true},
+            {"/snap/core/1", "/dev/loop3", "squashfs", "core", true, true},
+            {"/media/usb", "/dev/sdb1", "vfat", "STICK", true, true},
+            {"/media/usb", "/dev/sdb1", "vfat", "STICK", true, true},
+            {"/etc/hosts", "/dev/sda1", "ext4", "", true, false},
+            {"/mnt/gone", "/dev/sdc1", "ext4", "", false, true},
+            {"/mnt/data", "/dev/sdd1", "", "", true, true},
+            {"/srv/home", "server:/home", "nfs", "", true, true},
+        };
+        const auto roots = [](const QList<Volume>& volumes) {
+            QStringList shown;
+            for (const Volume& v : volumes) {
+                shown << v.root + " [" + v.label + "]";
+            }
+            return shown;
+        };
+        QCOMPARE(roots(FileManagerVolumes(mounts, "/", "/home")),
+                 (QStringList{"/ [overlay]", "/home [vg-home]", "/media/usb [STICK]",
+                              "/mnt/data [sdd1]"}));
+        // The home folder's volume is shown whatever it is mounted from.
+        QCOMPARE(roots(FileManagerVolumes(mounts, "/", "/srv/home")),
+                 (QStringList{"/ [overlay]", "/home [vg-home]", "/media/usb [STICK]",
+                              "/mnt/data [sdd1]", "/srv/home [home]"}));
+        // Nothing to show: the root folder alone, never an empty list.
+        QCOMPARE(roots(FileManagerVolumes({{"/proc", "proc", "proc", "", true, true}}, "/", "/")),
+                 QStringList{"/ [root]"});
+
+        // This machine's own table gives the root volume and no pseudo file
+        // system.
         const QList<Volume> mounted = MountedVolumes().Volumes();
-        QVERIFY(!mounted.isEmpty());
         QVERIFY(std::any_of(mounted.begin(), mounted.end(),
                             [](const Volume& v) { return v.root == QLatin1String("/"); }));
         for (const Volume& v : mounted) {
-            QVERIFY2(!v.root.startsWith(QLatin1String("/proc")), qPrintable(v.root));
+            QVERIFY2(!v.root.startsWith(QLatin1String("/proc")) &&
+                         !v.root.startsWith(QLatin1String("/sys")),
+                     qPrintable(v.root));
+            QVERIFY(QFileInfo(v.root).isDir());
         }
     }
 
