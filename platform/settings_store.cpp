@@ -19,7 +19,9 @@ bool SettingsStore::Write(const QString& section, const QString& key, const QStr
     settings.beginGroup(section);
     settings.setValue(key, value);
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    // A store whose old contents could not all be parsed is still written
+    // afresh; only a failed write is a failure.
+    return settings.status() != QSettings::AccessError;
 }
 
 }  // namespace tavrel
