@@ -342,6 +342,11 @@ class ListControlsTest : public QObject {
         QCOMPARE(store.Read("Directory", "BMP", "fallback"), QStringLiteral("/some where/ä"));
         QVERIFY(QFile::exists(tmp_.path() + "/settings/Tavrel/Tavrel.conf"));
 
+        // A file that does not parse is written afresh, and that is success.
+        WriteFile(tmp_.path() + "/settings/Tavrel/Tavrel.conf", "[Directory\n\xff\xfe[\n");
+        QVERIFY(store.Write("Directory", "BMP", "/after"));
+        QCOMPARE(store.Read("Directory", "BMP", "fallback"), QStringLiteral("/after"));
+
         // A file standing where the store's folder belongs.
         QTemporaryDir blocked;
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocked.path());
