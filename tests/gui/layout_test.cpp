@@ -216,9 +216,11 @@ class LayoutTest : public QObject {
         w.resize(700, 400);
         QTRY_COMPARE(w.size(), QSize(700, 400));
         WriteBitmap(dir + "/a.bmp", 2, 2, qRgb(0, 0, 0));
+        WriteButton(dir + "/a.BTN", {"3"});
         w.Form_Resize();
         QVERIFY(Same(Held(w), shown));
         QCOMPARE(w.fileBMP->ListCount(), 1);
+        QCOMPARE(w.fileButtons->ListCount(), 0);
 
         // Restoring alone lays it out for the size it has now and re-points
         // both file lists, which read the new file.
@@ -227,6 +229,7 @@ class LayoutTest : public QObject {
         QVERIFY(w.cmdOK->x() < shown.cmdOK.left / kTwips);
         QCOMPARE(w.fileBMP->ListCount(), 2);
         QCOMPARE(w.fileBMP->List(0), QStringLiteral("a.bmp"));
+        QCOMPARE(w.fileButtons->ListCount(), 1);
 
         // A maximised window is laid out.
         w.setWindowState(Qt::WindowMaximized);
