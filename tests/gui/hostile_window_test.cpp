@@ -265,7 +265,9 @@ class HostileWindowTest : public QObject {
         // A file without read permission. Root reads anyway, so this part
         // runs only for other users.
         if (::geteuid() != 0) {
-            StoreFolders(dir, dir);
+            // Written past QSettings, whose cache would otherwise answer.
+            WriteFile(SettingsFile(), "[Directory]\nBMP=" + QFile::encodeName(dir) +
+                                          "\nButtons=" + QFile::encodeName(dir) + "\n");
             QVERIFY(::chmod(QFile::encodeName(SettingsFile()).constData(), 0) == 0);
             startAndClose(false);
             ::chmod(QFile::encodeName(SettingsFile()).constData(), 0644);
