@@ -261,9 +261,22 @@ bool WriteOut(FILE* stream, const QString& text) {
 }
 
 // One line per message: a line break in the path or in the text (between the
-// action and the error) becomes a space.
-QString OneLine(QString text) {
-    return text.replace(QChar(13), QLatin1Char(' ')).replace(QChar(10), QLatin1Char(' '));
+// action and the error) becomes a space. Other control characters, which a
+// file's content or name may carry (a NUL, an escape sequence for the
+// terminal), are shown as \xNN instead of being sent to the terminal.
+QString OneLine(const QString& text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QChar(13) || c == QChar(10)) {
+            line += QLatin1Char(' ');
+        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            line += c;
+        }
+    }
+    return line;
 }
 
 // Prints what the workers finish in input order, whatever order they finish

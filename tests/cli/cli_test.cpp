@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -13,8 +14,10 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
@@ -623,6 +626,102 @@ TEST_F(CliTest, ProgressLineOnlyOnATerminal) {
     EXPECT_TRUE(screen.endsWith("\r\033[K")) << screen.toStdString();
 
     EXPECT_EQ(Run({"a.bmp", "b.bmp"}).err, "");
+}
+
+}  // namespace
+}  // namespace tavrel
+
+namespace tavrel {
+namespace {
+
+// Malformed and hostile inputs in one batch: each valid one converts, each
+// other one fails with exactly one clear line, and the run ends with 1.
+TEST_F(CliTest, HostileInputsEndInOneClearLineEach) {
+    QByteArray garbage(4096, '\0');
+    for (int i = 0; i < garbage.size(); ++i) {
+        garbage[i] = char((i * 131 + 7) % 256);
+    }
+    QByteArray manyRows;
+    for (int i = 0; i < 5000; ++i) {
+        manyRows += "00000:3\r\n";
+    }
+    const QByteArray valid = testing::MakeBitmap(testing::WhiteBitmap(4, 4, {Dot{1, 1, 0}}));
+    QByteArray hugeHeader = valid;
+    const qint32 side = 100000;
+    std::memcpy(hugeHeader.data() + 18, &side, 4);
+    std::memcpy(hugeHeader.data() + 22, &side, 4);
+    QByteArray zeroWidth = valid;
+    std::memset(zeroWidth.data() + 18, 0, 4);
+    QByteArray png;
+    {
+        QImage picture(3, 3, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        picture.setPixel(1, 1, qRgb(0, 0, 0));
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+    }
+
+    // Valid inputs, whatever their line ends or disguise.
+    Put("cr.btn", "00000:12\r00001:30\r");
+    Put("lf.btn", "00000:12\n00001:30\n");
+    Put("bom.btn",
+        "\xEF\xBB\xBF"
+        "00000:12\r\n00001:30\r\n");
+    Put("png.bmp", png);
+    // Broken ones.
+    Put("garbage.btn", garbage);
+    Put("wide.btn", "00000:" + QByteArray(20 * 1024 * 1024, '3') + "\r\n");
+    Put("tall.btn", manyRows);  // written, but with a message
+    Put("nul.btn", QByteArray("00000:1\0"
+                              "2\r\n",
+                              11));
+    Put("escape.btn", "00000:1\x1b[2J\r\n");
+    Put("truncated.bmp", valid.left(30));
+    Put("huge.bmp", hugeHeader);
+    Put("zero.bmp", zeroWidth);
+    Put("magic.bmp", "XM" + valid.mid(2));
+    Put("text.bmp", "just some text\r\n");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.btn")).constData(), 0600), 0);
+
+    const QStringList failing = {"garbage.btn", "wide.btn",      "tall.btn", "nul.btn",
+                                 "escape.btn",  "truncated.bmp", "huge.bmp", "zero.bmp",
+                                 "magic.bmp",   "text.bmp",      "pipe.btn"};
+    const QStringList converting = {"cr.btn", "lf.btn", "bom.btn", "png.bmp"};
+    const Result r = Run(converting + failing);
+    EXPECT_EQ(r.exitCode, 1);
+
+    QStringList lines = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.removeIf([](const QString& line) { return line.contains(" files not converted"); });
+    for (const QString& name : failing) {
+        const QString prefix = "tavrel-convert: " + name + ": ";
+        const auto count = std::count_if(lines.begin(), lines.end(),
+                                         [&](const QString& l) { return l.startsWith(prefix); });
+        EXPECT_EQ(count, 1) << name.toStdString() << "\n" << r.err.toStdString();
+    }
+    EXPECT_EQ(lines.size(), failing.size()) << r.err.toStdString();
+    for (const QString& line : lines) {
+        for (const QChar c : line) {
+            EXPECT_FALSE(c.unicode() < 0x20 || c.unicode() == 0x7F) << line.toStdString();
+        }
+    }
+    EXPECT_TRUE(r.err.contains("tavrel-convert: escape.btn: Unknown button value : ( 2, 1)\\x1b"));
+    EXPECT_TRUE(r.err.contains("tavrel-convert: tall.btn: Only the first 1000 rows of tall.btn"));
+
+    const QByteArray twoRows = WindowBitmap(Path("cr.btn"));
+    EXPECT_EQ(ReadAll(Path("cr.bmp")), twoRows);
+    EXPECT_EQ(ReadAll(Path("lf.bmp")), twoRows);
+    EXPECT_EQ(ReadAll(Path("bom.bmp")), twoRows);
+    EXPECT_EQ(ReadAll(Path("png.Btn")), "00000:3\r\n");
+    EXPECT_TRUE(Exists(Path("tall.bmp")));
+    for (const QString& name : failing) {
+        if (name != "tall.btn") {
+            const QString out =
+                name.left(name.size() - 4) + (name.endsWith(".btn") ? ".bmp" : ".Btn");
+            EXPECT_FALSE(Exists(Path(out))) << out.toStdString();
+        }
+    }
+    EXPECT_TRUE(NoTemporaryFiles(dir_.path()));
 }
 
 }  // namespace
