@@ -114,8 +114,12 @@ bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* err
         *error = file.errorString();
         return false;
     }
+    errno = 0;
     if (file.write(data) != data.size()) {
-        *error = file.errorString();
+        // QSaveFile may describe a failed write only as "Unknown error"; the
+        // system's own reason (a full disk, say) is what the user needs.
+        const int err = errno;
+        *error = err != 0 ? ErrnoText(err) : file.errorString();
         file.cancelWriting();
         return false;
     }
