@@ -126,21 +126,6 @@ QString FolderKey(const QString& folder) {
                : id;
 }
 
-// Where a write to path lands: links followed to the end of their chain, as
-// the writer follows them. A loop ends after as many steps as the system
-// allows; the write then fails on its own.
-QString FinalLinkTarget(const QString& path) {
-    QString current = path;
-    for (int depth = 0; depth < 40; ++depth) {
-        const QFileInfo info(current);
-        if (!info.isSymLink()) {
-            break;
-        }
-        current = info.symLinkTarget();
-    }
-    return current;
-}
-
 class Planner {
   public:
     explicit Planner(const Options& options) : options_(options) {}

@@ -132,20 +132,6 @@ bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* err
 
 #ifdef Q_OS_UNIX
 
-// Where a write to path lands: links followed to the end of their chain, as
-// QSaveFile does, so that the file replaced is the one the link names.
-QString FinalLinkTarget(const QString& path) {
-    QString current = path;
-    for (int depth = 0; depth < 40; ++depth) {
-        const QFileInfo info(current);
-        if (!info.isSymLink()) {
-            break;
-        }
-        current = info.symLinkTarget();
-    }
-    return current;
-}
-
 bool WriteAll(int fd, const QByteArray& data, int* err) {
     const char* p = data.constData();
     qsizetype left = data.size();
@@ -254,6 +240,19 @@ bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveO
     Q_UNUSED(options);
 #endif
     return SaveWithQSaveFile(path, data, error);
+}
+
+QString FinalLinkTarget(const QString& path) {
+    // As QSaveFile does, so that the file replaced is the one the link names.
+    QString current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        const QFileInfo info(current);
+        if (!info.isSymLink()) {
+            break;
+        }
+        current = info.symLinkTarget();
+    }
+    return current;
 }
 
 bool FileNameLess(const QString& a, const QString& b) {

@@ -26,6 +26,10 @@ struct SaveOptions {
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error);
 
+// Where a write to path lands: links followed to the end of their chain (at
+// most 40 steps; a loop then fails when written). path itself otherwise.
+QString FinalLinkTarget(const QString& path);
+
 // The name to write a new file under in a folder: an existing entry whose
 // name equals name without regard to case is the file to replace, keeping its
 // own spelling (an exact match first, otherwise the first in name order);
