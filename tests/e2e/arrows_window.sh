@@ -4,18 +4,18 @@
 # file) with mouse clicks at their laid-out places, checks the files written
 # byte for byte, opens About and closes it with Escape, closes the window with
 # OK and checks the stored folders.
-#   arrows_window.sh PROGRAM CONVERTER
-# CONVERTER (tavrel-convert) writes the reference bitmap. With
+#   arrows_window.sh PROGRAM
+# The expected files are written here byte by byte, not by the program's own
+# code, so that a fault shared by every writer still shows. With
 # TAVREL_E2E_SHOTS=DIR the screen is saved there at each stage (needs
 # ImageMagick's import; not needed otherwise).
 set -eu
 
 if [ "${1:-}" != "--inside-x" ]; then
     program="$1"
-    converter="$2"
     work="$(mktemp -d)"
     trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/config/Tavrel" "$work/home" "$work/bitmaps" "$work/buttons" "$work/ref"
+    mkdir -p "$work/config/Tavrel" "$work/home" "$work/bitmaps" "$work/buttons"
     printf '[Directory]\nBMP=%s\nButtons=%s\n' "$work/bitmaps" "$work/buttons" \
         > "$work/config/Tavrel/Tavrel.conf"
     export XDG_CONFIG_HOME="$work/config" HOME="$work/home" QT_QPA_PLATFORM=xcb
@@ -26,15 +26,20 @@ if [ "${1:-}" != "--inside-x" ]; then
         export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
     fi
     # No window manager: nothing moves, frames or focuses the windows.
-    xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-x "$program" "$converter" "$work"
+    xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-x "$program" "$work"
     exit $?
 fi
 
 program="$2"
-converter="$3"
-work="$4"
+work="$3"
 conf="$work/config/Tavrel/Tavrel.conf"
 crlf="$(printf '\r')"
+pid=""
+fail() {
+    echo "arrows_window: $*" >&2
+    [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
+    exit 1
+}
 
 # A button file with a white border all round, which both conversions crop
 # away, and every grey level inside it.
@@ -51,22 +56,74 @@ button_rows 00000000000000 03333333333330 03000000000030 03011112222030 03011112
 n=0
 button_rows 333333333333 300000000003 301111222203 301111222203 302222333303 302222333303 \
     300000000003 333333333333 > "$work/expected.Btn"
-# The bitmap the window must write: the same drawing through the same core.
-cp "$work/buttons/logo.BTN" "$work/ref/logo.BTN"
-"$converter" --quiet --to-bmp "$work/ref/logo.BTN"
+# Little-endian fields of a bitmap header.
+le16() {
+    printf "$(printf '\\%03o\\%03o' $(($1 & 255)) $(($1 >> 8 & 255)))"
+}
+le32() {
+    le16 $(($1 & 65535))
+    le16 $(($1 >> 16 & 65535))
+}
+# bitmap FILE ROW...: a 24-bit Windows bitmap of the rows, top row first, one
+# button digit a pixel in its grey: a 54-byte header at 96 dots per inch
+# (3780 dots per metre), then the rows bottom-up in blue, green, red order,
+# each padded to a multiple of 4 bytes.
+bitmap() {
+    out="$1"
+    shift
+    width=${#1}
+    height=$#
+    stride=$(((width * 3 + 3) / 4 * 4))
+    size=$((stride * height))
+    {
+        printf 'BM'
+        le32 $((54 + size))
+        le32 0
+        le32 54
+        le32 40
+        le32 "$width"
+        le32 "$height"
+        le16 1
+        le16 24
+        le32 0
+        le32 "$size"
+        le32 3780
+        le32 3780
+        le32 0
+        le32 0
+        r=$height
+        while [ "$r" -gt 0 ]; do
+            eval "rest=\${$r}"
+            while [ -n "$rest" ]; do
+                case "$rest" in
+                    0*) printf '\377\377\377' ;;
+                    1*) printf '\300\300\300' ;;
+                    2*) printf '\200\200\200' ;;
+                    3*) printf '\000\000\000' ;;
+                esac
+                rest="${rest#?}"
+            done
+            p=$((stride - width * 3))
+            while [ "$p" -gt 0 ]; do
+                printf '\000'
+                p=$((p - 1))
+            done
+            r=$((r - 1))
+        done
+    } > "$out"
+}
+# The bitmap the window must write: the cropped drawing with one white row
+# above it and one white column to its left.
+bitmap "$work/expected.bmp" 0000000000000 0333333333333 0300000000003 0301111222203 \
+    0301111222203 0302222333303 0302222333303 0300000000003 0333333333333
+[ "$(wc -c < "$work/expected.bmp")" -eq 414 ] || fail "the expected bitmap is not 414 bytes"
 # The bitmap pane starts on another file, so that the left arrow has to move
 # its selection to the bitmap it writes.
-printf '00000:33\r\n00001:33\r\n' > "$work/ref/Alpha.BTN"
-"$converter" --quiet --to-bmp "$work/ref/Alpha.BTN"
-cp "$work/ref/Alpha.bmp" "$work/bitmaps/Alpha.bmp"
+bitmap "$work/bitmaps/Alpha.bmp" 000 033 033
+cp "$work/bitmaps/Alpha.bmp" "$work/Alpha.bmp"
 
 "$program" &
 pid=$!
-fail() {
-    echo "arrows_window: $*" >&2
-    kill "$pid" 2>/dev/null || true
-    exit 1
-}
 shot() {
     if [ -n "${TAVREL_E2E_SHOTS:-}" ]; then
         sleep 0.5
@@ -108,8 +165,8 @@ shot start
 # logo.bmp beside Alpha.bmp.
 press $to_bmp
 await '[ -f "$work/bitmaps/logo.bmp" ]' "the left arrow wrote no bitmap"
-cmp -s "$work/bitmaps/logo.bmp" "$work/ref/logo.bmp" || fail "logo.bmp differs from the reference"
-cmp -s "$work/bitmaps/Alpha.bmp" "$work/ref/Alpha.bmp" || fail "Alpha.bmp was touched"
+cmp "$work/bitmaps/logo.bmp" "$work/expected.bmp" >&2 || fail "logo.bmp is not the expected bitmap"
+cmp -s "$work/bitmaps/Alpha.bmp" "$work/Alpha.bmp" || fail "Alpha.bmp was touched"
 shot after-left-arrow
 
 # Right arrow: the bitmap just written and selected becomes a button file.
@@ -125,22 +182,27 @@ cmp -s "$work/buttons/logo.BTN" "$work/expected.Btn" ||
     fail "the bitmap pane's folder changed: $(ls "$work/bitmaps")"
 shot after-right-arrow
 
-# About: modal, so OK on the main window does nothing while it is open.
+# About: modal, so OK on the main window, which would close it and store the
+# folders, does nothing while the box is open. The box stands at a fixed place
+# that covers the main window's OK where no window manager has moved it: move
+# the main window below the box first, so that the click reaches it.
+xdotool windowmove --sync "$window" 380 400
 press $about
 dialog="$(timeout 60 xdotool search --sync --onlyvisible --name '^About Tavrel$' | head -n 1)" ||
     fail "no About box appeared"
 [ -n "$dialog" ] || fail "no About box appeared"
 shot about
+rm -f "$conf"
 press $ok
-sleep 1
-kill -0 "$pid" 2>/dev/null || fail "OK closed the main window behind the About box"
-xdotool search --onlyvisible --name '^About Tavrel$' >/dev/null || fail "the About box went away"
-# No window manager gives it the focus: give it, then Escape closes it.
+# No window manager gives it the focus: give it, then Escape closes it. The
+# program takes the click before the key, so once the box is gone whatever
+# the click did has been done.
 xdotool windowfocus --sync "$dialog" key Escape
 await '! xdotool search --onlyvisible --name "^About Tavrel\$" >/dev/null' \
     "Escape did not close the About box"
+kill -0 "$pid" 2>/dev/null || fail "OK closed the main window behind the About box"
+[ ! -e "$conf" ] || fail "OK behind the About box stored the folders: $(cat "$conf")"
 
-rm -f "$conf"
 press $ok
 i=0
 while kill -0 "$pid" 2>/dev/null; do
