@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 #include "gui_test_support.h"
 #include "main_window/frm_main.h"
 #include "platform/file_list_box.h"
@@ -135,8 +137,14 @@ class CommandsTest : public QObject {
         QVERIFY(s.Tick());
         QCOMPARE(w.fileBMP->FileName(), QStringLiteral("Logo.BMP"));
         QSignalSpy sourceClicks(w.fileBMP, &FileListBox::Click);
+        // The new file is selected, and so drawn, under the hourglass.
+        QList<std::optional<Qt::CursorShape>> pointers;
+        const auto spy = connect(w.fileButtons, &FileListBox::Click, this,
+                                 [&] { pointers << OverridePointer(); });
 
         Click(w.cmdToButton);
+        disconnect(spy);
+        QCOMPARE(pointers, (QList<std::optional<Qt::CursorShape>>{Qt::WaitCursor}));
         QCOMPARE(ReadAll(dir + "/btn/Logo.Btn"), ButtonText({"300", "010", "002"}).toLatin1());
         QCOMPARE(w.fileButtons->FileName(), QStringLiteral("Logo.Btn"));
         QCOMPARE(w.ButtonRows(), 3);  // the new file is drawn
@@ -193,12 +201,18 @@ class CommandsTest : public QObject {
         Started s(Fresh());
         FrmMain& w = *s.w;
         QVERIFY(s.Tick());
+        QCOMPARE(w.fileBMP->FileName(), QStringLiteral("LOGO.BMP"));
+        QCOMPARE(w.picBMP->Surface().Picture().size(), QSize(9, 9));
+        QSignalSpy bmpClicks(w.fileBMP, &FileListBox::Click);
 
-        // logo.bmp replaces LOGO.BMP, which keeps its name and is selected.
+        // logo.bmp replaces LOGO.BMP, which keeps its name and is selected:
+        // selected already, it is selected again and so previewed anew.
         Click(w.cmdToBMP);
         QCOMPARE(Entries(dir + "/bmp"), (QStringList{"LOGO.BMP", "pic.bmp"}));
         QCOMPARE(QImage(dir + "/bmp/LOGO.BMP").size(), QSize(3, 3));
         QCOMPARE(w.fileBMP->FileName(), QStringLiteral("LOGO.BMP"));
+        QCOMPARE(bmpClicks.count(), 1);
+        QCOMPARE(w.picBMP->Surface().Picture().size(), QSize(3, 3));
         // pic.Btn replaces PIC.BTN.
         w.fileBMP->SetSelected(1);
         Click(w.cmdToButton);
@@ -300,6 +314,7 @@ class CommandsTest : public QObject {
             QCOMPARE(box.text, QStringLiteral("Nothing to convert: the image has no content"));
             QCOMPARE(box.title, QStringLiteral("Tavrel"));
             QVERIFY(!box.retryCancel);
+            QCOMPARE(box.pointer, std::optional(Qt::WaitCursor));
         }
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
@@ -328,36 +343,70 @@ class CommandsTest : public QObject {
     }
 
     void aRootFolderJoinsWithOneSlash() {
-        // Writes beside the root folder's entries: only where that is allowed.
+        // A doubled slash names the same file, so the join shows only in the
+        // paths the messages report. Folders where the outputs would go, and
+        // a link to a file that is no picture, make the conversions fail in
+        // the root folder; nothing is written into it.
         if (::access("/", W_OK) != 0) {
             QSKIP("the root folder is not writable here");
         }
         const QString name = QStringLiteral("tavrel-commands-test-%1").arg(::getpid());
+        const QString root = "/" + name;
         struct Cleanup {
-            QString name;
+            QString root;
             ~Cleanup() {
-                QFile::remove("/" + name + ".bmp");
-                QFile::remove("/" + name + ".Btn");
+                QDir().rmdir(root + ".bmp");
+                QFile::remove(root + ".bmp");  // the link only
+                QDir().rmdir(root + ".Btn");
             }
-        } cleanup{name};
-        WriteBitmap("/" + name + ".bmp", 3, 3, kBlackRgb);
+        } cleanup{root};
+        const QString dir = Fresh();
+        WriteButton(dir + "/btn/" + name + ".BTN", {"3"});
+        WriteBitmap(dir + "/bmp/" + name + ".bmp", 3, 3, kBlackRgb);
+        WriteFile(dir + "/not-a-picture", "text");
+        StoreFolders(dir + "/bmp", dir + "/btn");
         Started s(Fresh());
         FrmMain& w = *s.w;
         QVERIFY(s.Tick());
+        QVERIFY(QDir().mkdir(root + ".bmp"));
+        QVERIFY(QDir().mkdir(root + ".Btn"));
+        // Nothing when the last command showed just one message, with title,
+        // whose text starts with what, CR, "Error: "; else what it showed.
+        const auto unlike = [&](const QString& title, const QString& what) {
+            const auto shown = std::exchange(s.boxes->shown, {});
+            const QString prefix = what + QChar(13) + QStringLiteral("Error: ");
+            if (shown.size() == 1 && shown[0].title == title && shown[0].text.startsWith(prefix)) {
+                return QString();
+            }
+            QStringList lines;
+            for (const auto& box : shown) {
+                lines << box.title + ": " + box.text;
+            }
+            return lines.join(QStringLiteral(" / "));
+        };
+
+        // To BMP into the root folder.
         QVERIFY(w.dirBMP->SetPath("/"));
-        QVERIFY(w.dirButtons->SetPath("/"));
         QCOMPARE(w.fileBMP->Path(), QStringLiteral("/"));
+        Click(w.cmdToBMP);
+        QCOMPARE(unlike("File save error", "Unable to save file " + root + ".bmp"), QString());
+
+        // To Button into the root folder.
+        QVERIFY(w.dirBMP->SetPath(dir + "/bmp"));
+        QVERIFY(w.dirButtons->SetPath("/"));
+        QCOMPARE(w.fileBMP->FileName(), name + ".bmp");
+        Click(w.cmdToButton);
+        QCOMPARE(unlike("File save error", "Unable to save file " + root + ".Btn"), QString());
+
+        // To Button from the root folder: a listed bitmap that does not load.
+        QVERIFY(QDir().rmdir(root + ".bmp"));
+        QVERIFY(QFile::link(dir + "/not-a-picture", root + ".bmp"));
+        QVERIFY(w.dirBMP->SetPath("/"));
         const auto found = w.fileBMP->findItems(name + ".bmp", Qt::MatchExactly);
         QCOMPARE(found.size(), 1);
         w.fileBMP->SetSelected(w.fileBMP->row(found[0]));
-
         Click(w.cmdToButton);
-        QCOMPARE(ReadAll("/" + name + ".Btn"), ButtonText({"333", "333", "333"}).toLatin1());
-        QCOMPARE(w.fileButtons->FileName(), name + ".Btn");
-        Click(w.cmdToBMP);
-        QCOMPARE(QImage("/" + name + ".bmp").size(), QSize(4, 4));
-        QCOMPARE(w.fileBMP->FileName(), name + ".bmp");
-        QVERIFY(s.boxes->shown.isEmpty());
+        QCOMPARE(unlike("File load error", "Unable to load file " + root + ".bmp"), QString());
     }
 };
 
