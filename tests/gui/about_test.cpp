@@ -95,7 +95,6 @@ class AboutTest : public QObject {
         QCOMPARE(d.lblDisclaimer->geometry(), QRect(17, 175, 258, 55));
         QCOMPARE(d.lblTitle->geometry(), QRect(70, 16, 259, 32));
         QCOMPARE(d.lblVersion->geometry(), QRect(70, 52, 259, 15));
-        QCOMPARE(d.lblTitle->palette().color(QPalette::WindowText), QColor(Qt::black));
 
         // Nothing overlaps, and the disclaimer fits its label.
         const QList<QWidget*> controls = {d.cmdOK,         d.picIcon,  d.lblDescription,
@@ -119,6 +118,24 @@ class AboutTest : public QObject {
         QVERIFY(face.pixel(6, 164) != qRgb(255, 255, 255));  // the white starts at 105
     }
 
+    void threeLabelsAreBlackAndTheVersionFollowsThePlatform() {
+        // A platform whose text is not black tells the two apart.
+        struct Platform {
+            const QPalette before = QApplication::palette();
+            Platform() {
+                QPalette blue = before;
+                blue.setColor(QPalette::WindowText, QColor(0, 0, 200));
+                QApplication::setPalette(blue);
+            }
+            ~Platform() { QApplication::setPalette(before); }
+        } platform;
+        const FrmAbout d;
+        for (const QLabel* label : {d.lblDescription, d.lblDisclaimer, d.lblTitle}) {
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
+        }
+        QCOMPARE(d.lblVersion->palette().color(QPalette::WindowText), QColor(0, 0, 200));
+    }
+
     void theAboutCommandShowsItModallyAndEachWayClosesIt_data() {
         QTest::addColumn<int>("way");
         QTest::newRow("OK") << 0;
@@ -138,7 +155,9 @@ class AboutTest : public QObject {
 
         const QPointer<FrmAbout> shown = ShowAbout(w, [&](FrmAbout& d) {
             QVERIFY(d.isVisible());
-            QVERIFY(d.isModal());
+            // No owner: modal to the whole application.
+            QVERIFY(d.parentWidget() == nullptr);
+            QCOMPARE(d.windowModality(), Qt::ApplicationModal);
             QCOMPARE(d.windowTitle(), QStringLiteral("About Tavrel"));
             QCOMPARE(d.lblTitle->text(), QStringLiteral("Tavrel"));
             QCOMPARE(d.lblVersion->text(), QStringLiteral("Version 1.4"));
