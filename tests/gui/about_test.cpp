@@ -48,15 +48,12 @@ QPointer<FrmAbout> ShowAbout(FrmMain& w, const std::function<void(FrmAbout&)>& i
 
 }  // namespace
 
-class AboutTest : public QObject {
+class AboutTest : public QObject, private CaseFolders {
     Q_OBJECT
-
-    QTemporaryDir tmp_;
 
   private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(tmp_.isValid());
-        UsePrivateSettings(tmp_);
+        QVERIFY(PrepareFolders());
         QDir::setCurrent(tmp_.path());
     }
 

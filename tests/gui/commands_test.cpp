@@ -64,22 +64,12 @@ void Click(QPushButton* button) {
 
 }  // namespace
 
-class CommandsTest : public QObject {
+class CommandsTest : public QObject, private CaseFolders {
     Q_OBJECT
-
-    QTemporaryDir tmp_;
-    int case_ = 0;
-
-    QString Fresh() {
-        const QString dir = tmp_.path() + QStringLiteral("/case%1").arg(++case_);
-        QDir().mkpath(dir);
-        return dir;
-    }
 
   private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(tmp_.isValid());
-        UsePrivateSettings(tmp_);
+        QVERIFY(PrepareFolders());
         QDir::setCurrent(tmp_.path());
     }
 

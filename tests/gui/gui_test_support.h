@@ -69,6 +69,30 @@ inline void UsePrivateSettings(const QTemporaryDir& dir) {
     qputenv("HOME", QFile::encodeName(dir.path() + QStringLiteral("/home")));
 }
 
+// A suite's temporary folder, with the settings store and home folder inside
+// it, and a fresh subfolder per case so that cases never see each other's files.
+class CaseFolders {
+  protected:
+    QTemporaryDir tmp_;
+
+    bool PrepareFolders() {
+        if (!tmp_.isValid()) {
+            return false;
+        }
+        UsePrivateSettings(tmp_);
+        return true;
+    }
+
+    QString Fresh() {
+        const QString dir = tmp_.path() + QStringLiteral("/case%1").arg(++case_);
+        QDir().mkpath(dir);
+        return dir;
+    }
+
+  private:
+    int case_ = 0;
+};
+
 inline QSettings StoredSettings() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
                      QStringLiteral("Tavrel"));

@@ -65,23 +65,14 @@ QStringList Solid(int w, int h) {
 
 }  // namespace
 
-class HostileWindowTest : public QObject {
+class HostileWindowTest : public QObject, private CaseFolders {
     Q_OBJECT
 
-    QTemporaryDir tmp_;
-    int case_ = 0;
-
-    QString Fresh() {
-        const QString dir = tmp_.path() + QStringLiteral("/case%1").arg(++case_);
-        QDir().mkpath(dir);
-        return dir;
-    }
     QString SettingsFile() const { return tmp_.path() + "/settings/Tavrel/Tavrel.conf"; }
 
   private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(tmp_.isValid());
-        UsePrivateSettings(tmp_);
+        QVERIFY(PrepareFolders());
         QDir::setCurrent(tmp_.path());
     }
 

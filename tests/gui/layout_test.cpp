@@ -110,16 +110,11 @@ void ExpectLayout(const LayoutControls& got, const LayoutControls& want) {
 
 }  // namespace
 
-class LayoutTest : public QObject {
+class LayoutTest : public QObject, private CaseFolders {
     Q_OBJECT
 
-    QTemporaryDir tmp_;
-
   private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(tmp_.isValid());
-        UsePrivateSettings(tmp_);
-    }
+    void initTestCase() { QVERIFY(PrepareFolders()); }
 
     void workedExampleGivesTheTableExactly() {
         LayoutControls c = Design();

@@ -18,24 +18,11 @@
 using namespace tavrel;
 using namespace tavrel::testing;
 
-class ListControlsTest : public QObject {
+class ListControlsTest : public QObject, private CaseFolders {
     Q_OBJECT
 
-    QTemporaryDir tmp_;
-    QString base_;
-    int case_ = 0;
-
-    QString Fresh() {
-        const QString dir = tmp_.path() + QStringLiteral("/case%1").arg(++case_);
-        QDir().mkpath(dir);
-        return dir;
-    }
-
   private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(tmp_.isValid());
-        UsePrivateSettings(tmp_);
-    }
+    void initTestCase() { QVERIFY(PrepareFolders()); }
 
     void fileListMatchesPatternIgnoringCaseAndSortsByName() {
         const QString dir = Fresh();

@@ -48,24 +48,11 @@ QRgb Pixel(const PictureBox* box, int x, int y) {
 
 }  // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, private CaseFolders {
     Q_OBJECT
 
-    QTemporaryDir tmp_;
-    QString base_;
-    int case_ = 0;
-
-    QString Fresh() {
-        const QString dir = tmp_.path() + QStringLiteral("/case%1").arg(++case_);
-        QDir().mkpath(dir);
-        return dir;
-    }
-
   private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(tmp_.isValid());
-        UsePrivateSettings(tmp_);
-    }
+    void initTestCase() { QVERIFY(PrepareFolders()); }
 
     void init() {
         // Working folder on no test drive: every test drive opens at its root.
