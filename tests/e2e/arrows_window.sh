@@ -11,23 +11,11 @@
 # ImageMagick's import; not needed otherwise).
 set -eu
 
+. "$(dirname "$0")/private_x.sh"
+
 if [ "${1:-}" != "--inside-x" ]; then
-    program="$1"
-    work="$(mktemp -d)"
-    trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/config/Tavrel" "$work/home" "$work/bitmaps" "$work/buttons"
-    printf '[Directory]\nBMP=%s\nButtons=%s\n' "$work/bitmaps" "$work/buttons" \
-        > "$work/config/Tavrel/Tavrel.conf"
-    export XDG_CONFIG_HOME="$work/config" HOME="$work/home" QT_QPA_PLATFORM=xcb
-    export DBUS_SESSION_BUS_ADDRESS="disabled:"
-    # libxkbcommon-x11 hands strndup a name that is not NUL-terminated within
-    # its buffer; strict string checks take that for an overflow. Not ours.
-    if [ -n "${ASAN_OPTIONS:-}" ]; then
-        export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
-    fi
-    # No window manager: nothing moves, frames or focuses the windows.
-    xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-x "$program" "$work"
-    exit $?
+    private_x_work "$1"
+    private_x_rerun "$0"
 fi
 
 program="$2"

@@ -4,27 +4,12 @@
 #   smoke_window.sh PROGRAM
 set -eu
 
+. "$(dirname "$0")/private_x.sh"
+
 if [ "${1:-}" != "--inside-x" ]; then
-    program="$1"
-    work="$(mktemp -d)"
-    trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/config/Tavrel" "$work/home" "$work/bitmaps" "$work/buttons"
+    private_x_work "$1"
     printf '00000:0330\r\n00001:3003\r\n' > "$work/buttons/smoke.BTN"
-    printf '[Directory]\nBMP=%s\nButtons=%s\n' "$work/bitmaps" "$work/buttons" \
-        > "$work/config/Tavrel/Tavrel.conf"
-    export XDG_CONFIG_HOME="$work/config" HOME="$work/home" QT_QPA_PLATFORM=xcb
-    # No session bus either: the program stays off the user's desktop bus,
-    # and libdbus keeps no half-open connection to leak at exit.
-    export DBUS_SESSION_BUS_ADDRESS="disabled:"
-    # In a sanitizer build: libxkbcommon-x11 hands strndup a name that is not
-    # NUL-terminated within its buffer (strndup stops at the length given), which
-    # strict string checks take for an overflow. Not ours; everything else stays.
-    if [ -n "${ASAN_OPTIONS:-}" ]; then
-        export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
-    fi
-    # No window manager: the window has no frame and no close box.
-    xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" --inside-x "$program" "$work"
-    exit $?
+    private_x_rerun "$0"
 fi
 
 program="$2"
