@@ -23,11 +23,6 @@ namespace {
 
 using Answer = MessageBoxes::Answer;
 
-const QRgb kWhiteRgb = qRgb(255, 255, 255);
-const QRgb kLightRgb = qRgb(192, 192, 192);
-const QRgb kDarkRgb = qRgb(128, 128, 128);
-const QRgb kBlackRgb = qRgb(0, 0, 0);
-
 // A drawing whose outer rows and columns are content, so that both
 // conversions keep every row and column.
 const QStringList kLogo = {"3333", "3120", "0213", "3333"};

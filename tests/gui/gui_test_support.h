@@ -24,6 +24,12 @@
 
 namespace tavrel::testing {
 
+// The four grey levels of a button file, as a picture holds them.
+inline constexpr QRgb kWhiteRgb = qRgb(255, 255, 255);
+inline constexpr QRgb kLightRgb = qRgb(192, 192, 192);
+inline constexpr QRgb kDarkRgb = qRgb(128, 128, 128);
+inline constexpr QRgb kBlackRgb = qRgb(0, 0, 0);
+
 // Drives that are folders: "C", "D", "E" ... under one temporary folder. A
 // drive whose folder is removed is a drive without a medium.
 class FolderVolumes : public VolumeProvider {

@@ -25,9 +25,6 @@ namespace {
 
 using Answer = MessageBoxes::Answer;
 
-const QRgb kWhiteRgb = qRgb(255, 255, 255);
-const QRgb kBlackRgb = qRgb(0, 0, 0);
-
 QRgb Pixel(const PictureBox* box, int x, int y) {
     return box->Surface().Image().pixel(x, y);
 }
