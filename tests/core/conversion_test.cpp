@@ -27,9 +27,9 @@ class ConversionTest : public ::testing::Test {
         picOut_.Move(960, 4080, 852, 492);
     }
 
-    QString WriteBitmap(const testing::BitmapSpec& spec, const QString& name = "in.bmp") {
+    QString WriteBitmap(const testing::BitmapRecipe& recipe, const QString& name = "in.bmp") {
         const QString path = dir_.filePath(name);
-        testing::WriteAll(path, testing::MakeBitmap(spec));
+        testing::WriteAll(path, testing::MakeBitmap(recipe));
         return path;
     }
     // Converts a bitmap and returns the button file's text.
@@ -39,7 +39,9 @@ class ConversionTest : public ::testing::Test {
         EXPECT_TRUE(ConvertBitmapToButton(bitmapPath, out, picWorking_, picOut_, boxes_));
         return testing::ReadAll(out);
     }
-    QByteArray ToButton(const testing::BitmapSpec& spec) { return ToButton(WriteBitmap(spec)); }
+    QByteArray ToButton(const testing::BitmapRecipe& recipe) {
+        return ToButton(WriteBitmap(recipe));
+    }
     // Draws a button file as the preview does, then converts the drawing.
     BitmapResult ToBitmap(const QByteArray& buttonText, const QString& out) {
         const QString in = dir_.filePath("in.BTN");
@@ -60,15 +62,15 @@ TEST_F(ConversionTest, RedValueThresholdsChooseTheLevelAndGreenBlueAreIgnored) {
     // One row of pixels whose red values sit on both sides of each threshold;
     // a black pixel first and last keeps every one of them inside the crop.
     const std::uint32_t reds[] = {255, 224, 223, 161, 160, 97, 96, 0};
-    testing::BitmapSpec spec = testing::WhiteBitmap(12, 3);
-    spec.pixels[1 * 12 + 1] = 0x000000;
+    testing::BitmapRecipe recipe = testing::WhiteBitmap(12, 3);
+    recipe.pixels[1 * 12 + 1] = 0x000000;
     for (int i = 0; i < 8; ++i) {
         // Green and blue pull the other way; only red may decide.
         const std::uint32_t gb = reds[i] > 128 ? 0x0000 : 0xFFFF;
-        spec.pixels[1 * 12 + 2 + i] = (reds[i] << 16) | gb;
+        recipe.pixels[1 * 12 + 2 + i] = (reds[i] << 16) | gb;
     }
-    spec.pixels[1 * 12 + 10] = 0x000000;
-    EXPECT_EQ(ToButton(spec), "00000:3001122333\r\n");
+    recipe.pixels[1 * 12 + 10] = 0x000000;
+    EXPECT_EQ(ToButton(recipe), "00000:3001122333\r\n");
 
     // Pure red is content for the crop but white for the writer; pure blue is black.
     EXPECT_EQ(ToButton(testing::WhiteBitmap(4, 3, {{1, 1, 0xFF0000}, {2, 1, 0x0000FF}})),
@@ -90,33 +92,33 @@ TEST_F(ConversionTest, ContentAtTheBitmapsEdgesIsNotLost) {
     EXPECT_EQ(ToButton(testing::WhiteBitmap(2, 3, {{0, 0, 0}, {0, 1, 0}})),
               "00000:3\r\n00001:3\r\n");
     // Content everywhere gives a file of the bitmap's full size.
-    testing::BitmapSpec grey = testing::WhiteBitmap(5, 4);
+    testing::BitmapRecipe grey = testing::WhiteBitmap(5, 4);
     grey.pixels.assign(20, 0xC0C0C0);
     const QByteArray text = ToButton(grey);
     EXPECT_EQ(text, "00000:11111\r\n00001:11111\r\n00002:11111\r\n00003:11111\r\n");
 }
 
 TEST_F(ConversionTest, BitmapVariantsConvertLikeTwentyFourBits) {
-    testing::BitmapSpec spec = testing::WhiteBitmap(
+    testing::BitmapRecipe recipe = testing::WhiteBitmap(
         9, 6, {{2, 1, 0x000000}, {3, 1, 0x808080}, {4, 2, 0xC0C0C0}, {7, 4, 0x000000}});
-    const QByteArray expected = ToButton(spec);
+    const QByteArray expected = ToButton(recipe);
     ASSERT_FALSE(expected.isEmpty());
     for (int bits : {8, 32}) {
         for (bool topDown : {false, true}) {
-            spec.bitsPerPixel = bits;
-            spec.topDown = topDown;
-            EXPECT_EQ(ToButton(spec), expected) << bits << " bits, top-down " << topDown;
+            recipe.bitsPerPixel = bits;
+            recipe.topDown = topDown;
+            EXPECT_EQ(ToButton(recipe), expected) << bits << " bits, top-down " << topDown;
         }
     }
-    spec.bitsPerPixel = 24;
-    spec.topDown = true;
-    EXPECT_EQ(ToButton(spec), expected);
-    spec.topDown = false;
-    spec.bitsPerPixel = 16;  // 5 bits a channel: the greys stay in their bands
-    EXPECT_EQ(ToButton(spec), expected);
-    spec.bitsPerPixel = 8;
-    spec.rle = true;
-    EXPECT_EQ(ToButton(spec), expected);
+    recipe.bitsPerPixel = 24;
+    recipe.topDown = true;
+    EXPECT_EQ(ToButton(recipe), expected);
+    recipe.topDown = false;
+    recipe.bitsPerPixel = 16;  // 5 bits a channel: the greys stay in their bands
+    EXPECT_EQ(ToButton(recipe), expected);
+    recipe.bitsPerPixel = 8;
+    recipe.rle = true;
+    EXPECT_EQ(ToButton(recipe), expected);
 }
 
 TEST_F(ConversionTest, ButtonFileComesBackUnchangedThroughABitmap) {
@@ -175,7 +177,7 @@ TEST_F(ConversionTest, WithoutContentNothingIsWritten) {
 
 TEST_F(ConversionTest, EarlierBitmapNeverShowsThroughIntoAConversionToBitmap) {
     // A large black bitmap goes through the working box first ...
-    testing::BitmapSpec black = testing::WhiteBitmap(80, 60);
+    testing::BitmapRecipe black = testing::WhiteBitmap(80, 60);
     black.pixels.assign(80 * 60, 0);
     ToButton(black);
     // ... then a small drawing is converted: only the drawing may come out.
@@ -242,7 +244,7 @@ TEST_F(ConversionTest, SaveFailureAsksRetryThenSucceedsOrCancelsCleanly) {
 TEST_F(ConversionTest, WriteFailingPartWayLeavesTheExistingFileIntact) {
     const QString out = dir_.filePath("big.Btn");
     testing::WriteAll(out, "precious\r\n");
-    testing::BitmapSpec big = testing::WhiteBitmap(300, 300);
+    testing::BitmapRecipe big = testing::WhiteBitmap(300, 300);
     big.pixels.assign(300 * 300, 0x808080);
     const QString in = WriteBitmap(big);
     bool converted = true;

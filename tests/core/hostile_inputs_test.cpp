@@ -230,19 +230,19 @@ TEST_F(HostileBitmaps, BrokenHeadersAreRefusedWithTheLoadMessage) {
 TEST_F(HostileBitmaps, BadPixelDataNeverCrashes) {
     // A palette index past the palette's end, and runs that overrun the
     // bitmap: either refused or read as some picture, never a crash.
-    testing::BitmapSpec spec = testing::WhiteBitmap(4, 4, {{1, 1, 0}});
-    spec.bitsPerPixel = 8;
-    QByteArray palette = testing::MakeBitmap(spec);
+    testing::BitmapRecipe recipe = testing::WhiteBitmap(4, 4, {{1, 1, 0}});
+    recipe.bitsPerPixel = 8;
+    QByteArray palette = testing::MakeBitmap(recipe);
     palette[palette.size() - 2] = char(200);
     Convert(palette);
     EXPECT_LE(boxes_.shown.size(), 1);
 
-    spec.rle = true;
-    QByteArray rle = testing::MakeBitmap(spec);
+    recipe.rle = true;
+    QByteArray rle = testing::MakeBitmap(recipe);
     rle[rle.size() - 6] = char(250);  // a run of 250 pixels in a 4-pixel row
     Convert(rle);
     EXPECT_LE(boxes_.shown.size(), 1);
-    QByteArray delta = testing::MakeBitmap(spec);
+    QByteArray delta = testing::MakeBitmap(recipe);
     delta.append("\x00\x02\xFF\xFF\x01\x00", 6);  // a delta far outside the bitmap
     Convert(delta);
     EXPECT_LE(boxes_.shown.size(), 1);

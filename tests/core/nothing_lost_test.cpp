@@ -62,13 +62,13 @@ TEST_P(NothingLost, EveryFileIsOldOrCompletelyNew) {
     for (int i = 0; i < 6; ++i) {
         // Bitmaps of different sizes, so the cut-off falls anywhere in them.
         const int w = 4 + random.bounded(120), h = 3 + random.bounded(60);
-        testing::BitmapSpec spec = testing::WhiteBitmap(w, h);
-        for (std::uint32_t& p : spec.pixels) {
+        testing::BitmapRecipe recipe = testing::WhiteBitmap(w, h);
+        for (std::uint32_t& p : recipe.pixels) {
             p = random.bounded(3) == 0 ? 0x808080u * random.bounded(2) : 0xFFFFFFu;
         }
-        spec.pixels[static_cast<size_t>(w + 1)] = 0;
+        recipe.pixels[static_cast<size_t>(w + 1)] = 0;
         const QString name = QString("pic%1.bmp").arg(i);
-        testing::WriteAll(src + "/" + name, testing::MakeBitmap(spec));
+        testing::WriteAll(src + "/" + name, testing::MakeBitmap(recipe));
         jobs.append({src + "/" + name, QString("pic%1.Btn").arg(i), true});
 
         QByteArray button;

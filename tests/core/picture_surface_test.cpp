@@ -161,8 +161,8 @@ TEST_F(LoadPictureTest, FailuresCarryTheReadersDescription) {
 
 TEST_F(LoadPictureTest, HugeHeaderIsRefusedWithoutAllocating) {
     // A 24-bit header claiming 100000 by 100000 pixels (30 GB), with no data.
-    testing::BitmapSpec spec = testing::WhiteBitmap(1, 1);
-    QByteArray bytes = testing::MakeBitmap(spec);
+    testing::BitmapRecipe recipe = testing::WhiteBitmap(1, 1);
+    QByteArray bytes = testing::MakeBitmap(recipe);
     const qint32 side = 100000;
     std::memcpy(bytes.data() + 18, &side, 4);
     std::memcpy(bytes.data() + 22, &side, 4);

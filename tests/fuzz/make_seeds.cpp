@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString root = QString::fromLocal8Bit(argv[1]);
-    using tavrel::testing::BitmapSpec;
+    using tavrel::testing::BitmapRecipe;
     using tavrel::testing::MakeBitmap;
     using tavrel::testing::WhiteBitmap;
 
@@ -40,18 +40,18 @@ int main(int argc, char** argv) {
     Put(buttons, "wide", wide + wide);
 
     const QString pictures = root + "/picture";
-    BitmapSpec spec = WhiteBitmap(7, 5, {{1, 1, 0}, {2, 2, 0x808080}, {5, 3, 0xC0C0C0}});
+    BitmapRecipe recipe = WhiteBitmap(7, 5, {{1, 1, 0}, {2, 2, 0x808080}, {5, 3, 0xC0C0C0}});
     for (int bits : {8, 16, 24, 32}) {
-        spec.bitsPerPixel = bits;
-        Put(pictures, QString("bmp%1").arg(bits), MakeBitmap(spec));
+        recipe.bitsPerPixel = bits;
+        Put(pictures, QString("bmp%1").arg(bits), MakeBitmap(recipe));
     }
-    spec.bitsPerPixel = 24;
-    spec.topDown = true;
-    Put(pictures, "topdown", MakeBitmap(spec));
-    spec.topDown = false;
-    spec.bitsPerPixel = 8;
-    spec.rle = true;
-    Put(pictures, "rle8", MakeBitmap(spec));
+    recipe.bitsPerPixel = 24;
+    recipe.topDown = true;
+    Put(pictures, "topdown", MakeBitmap(recipe));
+    recipe.topDown = false;
+    recipe.bitsPerPixel = 8;
+    recipe.rle = true;
+    Put(pictures, "rle8", MakeBitmap(recipe));
     QImage png(4, 3, QImage::Format_ARGB32);
     png.fill(qRgba(0, 0, 0, 128));
     QFile pngFile(pictures + "/png");

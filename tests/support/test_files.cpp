@@ -49,10 +49,10 @@ void Put32(QByteArray& b, std::int64_t v) {
 
 }  // namespace
 
-QByteArray MakeBitmap(const BitmapSpec& spec) {
+QByteArray MakeBitmap(const BitmapRecipe& recipe) {
     std::vector<std::uint32_t> palette;
-    if (spec.bitsPerPixel == 8) {
-        for (std::uint32_t p : spec.pixels) {
+    if (recipe.bitsPerPixel == 8) {
+        for (std::uint32_t p : recipe.pixels) {
             bool found = false;
             for (std::uint32_t q : palette) {
                 found = found || q == p;
@@ -73,33 +73,33 @@ QByteArray MakeBitmap(const BitmapSpec& spec) {
         return index;
     };
     QByteArray data;
-    const int rowBytes = ((spec.width * spec.bitsPerPixel + 31) / 32) * 4;
-    for (int i = 0; i < spec.height; ++i) {
-        const int y = spec.topDown ? i : spec.height - 1 - i;
+    const int rowBytes = ((recipe.width * recipe.bitsPerPixel + 31) / 32) * 4;
+    for (int i = 0; i < recipe.height; ++i) {
+        const int y = recipe.topDown ? i : recipe.height - 1 - i;
         QByteArray row;
-        for (int x = 0; x < spec.width; ++x) {
-            const std::uint32_t p = spec.pixels[static_cast<size_t>(y * spec.width + x)];
-            if (spec.rle) {
+        for (int x = 0; x < recipe.width; ++x) {
+            const std::uint32_t p = recipe.pixels[static_cast<size_t>(y * recipe.width + x)];
+            if (recipe.rle) {
                 // One run per pixel: count 1, then the palette index.
                 row.append(char(1));
                 row.append(char(indexOf(p)));
-            } else if (spec.bitsPerPixel == 8) {
+            } else if (recipe.bitsPerPixel == 8) {
                 row.append(char(indexOf(p)));
-            } else if (spec.bitsPerPixel == 16) {
+            } else if (recipe.bitsPerPixel == 16) {
                 const int v = int(((p >> 19) & 31) << 10 | ((p >> 11) & 31) << 5 | ((p >> 3) & 31));
                 Put16(row, v);
             } else {
                 row.append(char(p & 0xFF));
                 row.append(char((p >> 8) & 0xFF));
                 row.append(char((p >> 16) & 0xFF));
-                if (spec.bitsPerPixel == 32) {
+                if (recipe.bitsPerPixel == 32) {
                     row.append(char(0));
                 }
             }
         }
-        if (spec.rle) {
+        if (recipe.rle) {
             row.append(char(0));
-            row.append(char(i == spec.height - 1 ? 1 : 0));  // end of bitmap, or of line
+            row.append(char(i == recipe.height - 1 ? 1 : 0));  // end of bitmap, or of line
         } else {
             while (row.size() < rowBytes) {
                 row.append(char(0));
@@ -116,11 +116,11 @@ QByteArray MakeBitmap(const BitmapSpec& spec) {
     Put32(b, 0);
     Put32(b, dataOffset);
     Put32(b, 40);
-    Put32(b, spec.width);
-    Put32(b, spec.topDown ? -spec.height : spec.height);
+    Put32(b, recipe.width);
+    Put32(b, recipe.topDown ? -recipe.height : recipe.height);
     Put16(b, 1);
-    Put16(b, spec.bitsPerPixel);
-    Put32(b, spec.rle ? 1 : 0);  // BI_RLE8 or BI_RGB
+    Put16(b, recipe.bitsPerPixel);
+    Put32(b, recipe.rle ? 1 : 0);  // BI_RLE8 or BI_RGB
     Put32(b, data.size());
     Put32(b, 3780);
     Put32(b, 3780);
@@ -136,15 +136,15 @@ QByteArray MakeBitmap(const BitmapSpec& spec) {
     return b;
 }
 
-BitmapSpec WhiteBitmap(int w, int h, std::initializer_list<Dot> dots) {
-    BitmapSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.pixels.assign(static_cast<size_t>(w * h), 0xFFFFFF);
+BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots) {
+    BitmapRecipe recipe;
+    recipe.width = w;
+    recipe.height = h;
+    recipe.pixels.assign(static_cast<size_t>(w * h), 0xFFFFFF);
     for (const Dot& d : dots) {
-        spec.pixels[static_cast<size_t>(d.y * w + d.x)] = d.rgb;
+        recipe.pixels[static_cast<size_t>(d.y * w + d.x)] = d.rgb;
     }
-    return spec;
+    return recipe;
 }
 
 }  // namespace tavrel::testing

@@ -21,7 +21,7 @@ QStringList Entries(const QString& folder);
 // program must read: 16 (5-5-5), 24 or 32 bits, an 8-bit palette plain or
 // run-length encoded, bottom-up or top-down. pixels are 0xRRGGBB, row by row
 // from the top.
-struct BitmapSpec {
+struct BitmapRecipe {
     int width = 0;
     int height = 0;
     int bitsPerPixel = 24;  // 8, 16, 24 or 32
@@ -29,7 +29,7 @@ struct BitmapSpec {
     bool rle = false;  // 8 bits only; never top-down
     std::vector<std::uint32_t> pixels;
 };
-QByteArray MakeBitmap(const BitmapSpec& spec);
+QByteArray MakeBitmap(const BitmapRecipe& recipe);
 
 // A white w by h image with the given pixels (x, y, 0xRRGGBB) set.
 struct Dot {
@@ -37,7 +37,7 @@ struct Dot {
     int y;
     std::uint32_t rgb;
 };
-BitmapSpec WhiteBitmap(int w, int h, std::initializer_list<Dot> dots = {});
+BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots = {});
 
 // Runs body with a file-size limit of limitBytes for this process, SIGXFSZ
 // ignored, so that writes fail part-way even for root.
