@@ -5,22 +5,15 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include <cmath>
-
+#include "platform/twips.h"
 #include "resources/pictures.h"
 
 namespace tavrel {
 
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0;
-
-int Pixels(double twips) {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
-
 QRect Twips(double left, double top, double width, double height) {
-    return {Pixels(left), Pixels(top), Pixels(width), Pixels(height)};
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
 QLabel* Label(const QString& text, const QRect& place, bool black, QWidget* parent) {
@@ -106,10 +99,11 @@ void FrmAbout::paintEvent(QPaintEvent* event) {
     // Both lines are horizontal: each covers its width in whole pixel rows
     // from its own row down, so the white one lies just beneath the grey one.
     for (const LineControl& line : Line1) {
-        const int left = Pixels(line.From.x());
-        const int right = Pixels(line.To.x());
-        painter.fillRect(QRect(left, Pixels(line.From.y()), right - left + 1, line.WidthPixels),
-                         line.Colour);
+        const int left = TwipsToPixels(line.From.x());
+        const int right = TwipsToPixels(line.To.x());
+        painter.fillRect(
+            QRect(left, TwipsToPixels(line.From.y()), right - left + 1, line.WidthPixels),
+            line.Colour);
     }
 }
 

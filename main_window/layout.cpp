@@ -13,9 +13,9 @@ TwipsRect TwipsGeometry(const QWidget* control) {
 }
 
 void SetTwipsGeometry(QWidget* control, const TwipsRect& place) {
-    const auto px = [](double twips) { return static_cast<int>(std::lround(twips / kTwips)); };
-    control->setGeometry(px(place.left), px(place.top), std::max(0, px(place.width)),
-                         std::max(0, px(place.height)));
+    control->setGeometry(TwipsToPixels(place.left), TwipsToPixels(place.top),
+                         std::max(0, TwipsToPixels(place.width)),
+                         std::max(0, TwipsToPixels(place.height)));
 }
 
 double KeepExact(double twips) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/twips.h"
+
 class QWidget;
 
 namespace tavrel {
 
-inline constexpr double kTwips = 15.0;  // twips to the pixel
+inline constexpr double kTwips = kTwipsPerPixel;
 
 // A control's place in the window's client area, in twips.
 struct TwipsRect {

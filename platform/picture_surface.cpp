@@ -50,10 +50,6 @@ QImage NewRaster(int w, int h, QImage::Format format = QImage::Format_RGB32) {
     return image;
 }
 
-int RoundToPixels(double twips) {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
-
 // Pictures with transparency are shown on the boxes' white background; the
 // converters only ever see opaque 32-bit RGB.
 QImage Opaque(const QImage& picture) {
@@ -184,10 +180,10 @@ int PictureSurface::toPixels(double v) const {
 }
 
 void PictureSurface::Move(double left, double top, double width, double height) {
-    leftPx_ = RoundToPixels(left);
-    topPx_ = RoundToPixels(top);
-    widthPx_ = std::max(0, RoundToPixels(width));
-    heightPx_ = std::max(0, RoundToPixels(height));
+    leftPx_ = TwipsToPixels(left);
+    topPx_ = TwipsToPixels(top);
+    widthPx_ = std::max(0, TwipsToPixels(width));
+    heightPx_ = std::max(0, TwipsToPixels(height));
     rebuildRaster(true);
 }
 

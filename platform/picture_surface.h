@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/files.h"
+#include "platform/twips.h"
 
 namespace tavrel {
 
@@ -13,7 +14,6 @@ namespace tavrel {
 // -1 for a point outside the raster.
 using ColourValue = std::int32_t;
 
-inline constexpr int kTwipsPerPixel = 15;
 inline constexpr ColourValue kWhite = 0x00FFFFFF;
 
 enum class ScaleUnit { Twips = 1, Pixels = 3 };
