@@ -19,6 +19,7 @@
 #include "main_window/layout.h"
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
+#include "platform/files.h"
 #include "platform/folder_list_box.h"
 #include "platform/hourglass.h"
 #include "platform/picture_box.h"
@@ -55,24 +56,17 @@ QString OutputName(const QString& source, const QString& extension) {
 }
 
 // Selects, and so previews, the entry of a refreshed list that names the file
-// just written: compared without regard to case, as the name would be on a
-// file system that does not tell case apart; where near-twins differing only
-// in case are listed, the one spelled exactly so wins.
+// just written, by the rule that named it: without regard to case, the exact
+// spelling first where near-twins differing only in case are listed.
 void SelectWritten(FileListBox* list, const QString& name) {
-    const QString wanted = name.toUpper();
-    int first = -1;
+    QStringList entries;
+    entries.reserve(list->ListCount());
     for (int i = 0; i < list->ListCount(); ++i) {
-        const QString entry = list->List(i);
-        if (entry == name) {
-            first = i;
-            break;
-        }
-        if (first < 0 && entry.toUpper() == wanted) {
-            first = i;
-        }
+        entries.append(list->List(i));
     }
-    if (first >= 0) {
-        list->SetSelected(first);
+    const qsizetype index = entries.indexOf(MatchExistingName(entries, name));
+    if (index >= 0) {
+        list->SetSelected(static_cast<int>(index));
     }
 }
 
@@ -157,8 +151,7 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     // arrow buttons keep 41 pixels of their 612 twips). The command buttons
     // keep their design Top, so the floor also keeps the lowest of them
     // inside the window.
-    resize(static_cast<int>(std::lround(9660 / kTwips)),
-           static_cast<int>(std::lround(4788 / kTwips)));
+    resize(TwipsToPixels(9660), TwipsToPixels(4788));
     const double heldCommandWidth = TwipsGeometry(cmdToBMP).width;
     const int commandColumnBottom = cmdAbout->geometry().bottom() + 1;
     constexpr int kBelowCommands = 8;  // pixels
@@ -454,7 +447,7 @@ void FrmMain::cmdAbout_Click() {
     // A new dialog for every showing; its load handler runs first.
     FrmAbout frmAbout;
     frmAbout.lblTitle->setText(QStringLiteral("Tavrel"));
-    frmAbout.setWindowTitle(QStringLiteral("About ") + QStringLiteral("Tavrel"));
+    frmAbout.setWindowTitle(QStringLiteral("About Tavrel"));
     frmAbout.lblVersion->setText(QStringLiteral("Version 1.4"));
     // No owner named; the other windows take no input until it closes.
     frmAbout.exec();
