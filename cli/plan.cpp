@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -46,10 +45,6 @@ bool MatchesDirection(const QString& name, Direction direction) {
                          Qt::CaseInsensitive);
 }
 
-QString NoSuchFile() {
-    return QString::fromStdString(std::generic_category().message(ENOENT));
-}
-
 struct Entry {
     QString name;
     bool validName = true;  // false when the bytes are not valid UTF-8
@@ -65,7 +60,7 @@ struct Entry {
 bool ReadFolder(const QString& folder, QList<Entry>* entries, QString* error) {
     DIR* dir = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder));
     if (dir == nullptr) {
-        *error = QString::fromStdString(std::generic_category().message(errno));
+        *error = ErrnoText(errno);
         return false;
     }
     const int fd = ::dirfd(dir);
@@ -98,7 +93,7 @@ bool ReadFolder(const QString& folder, QList<Entry>* entries, QString* error) {
     const int err = errno;
     ::closedir(dir);
     if (err != 0) {
-        *error = QString::fromStdString(std::generic_category().message(err));
+        *error = ErrnoText(err);
         return false;
     }
     return true;
@@ -189,7 +184,7 @@ class Planner {
             p.job.failure = exists ? QStringLiteral(
                                          "not a bitmap (.bmp) or button file (.btn); "
                                          "--to-button or --to-bmp converts it anyway")
-                                   : NoSuchFile();
+                                   : ErrnoText(ENOENT);
         } else {
             p.job.outputFolder = options_.outputDir.isEmpty() ? folder : options_.outputDir;
             p.outputName = OutputName(name, direction);

@@ -376,8 +376,7 @@ class Reporter {
             const int err = errno;
             stdoutClosed_ = true;
             gInterrupted.store(true);
-            WriteOut(stderr, QStringLiteral("tavrel-convert: standard output: ") +
-                                 QString::fromStdString(std::generic_category().message(err)) +
+            WriteOut(stderr, QStringLiteral("tavrel-convert: standard output: ") + ErrnoText(err) +
                                  QLatin1Char('\n'));
         }
         for (const QString& text : outcome.messages) {
@@ -427,22 +426,6 @@ class Reporter {
     std::chrono::steady_clock::time_point lastDraw_;
 };
 
-// Syncs the file systems written to, once each; a write-back failure is
-// reported against the first folder written on that file system.
-void SyncWrittenFolders(const QStringList& folders, Reporter& reporter) {
-    QSet<dev_t> done;
-    for (const QString& folder : folders) {
-        struct stat st {};
-        if (::stat(QFile::encodeName(folder).constData(), &st) != 0 || done.contains(st.st_dev)) {
-            continue;
-        }
-        done.insert(st.st_dev);
-        if (QString error; !SyncFileSystems({folder}, &error)) {
-            reporter.FolderFailed(folder, error);
-        }
-    }
-}
-
 }  // namespace
 
 int RunJobs(const std::vector<Job>& jobs, const Options& options) {
@@ -477,7 +460,11 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     releaser.Finish();
     reporter.ReportRest();
     // One sync for the whole run instead of one per file.
-    SyncWrittenFolders(reporter.WrittenFolders(), reporter);
+    // A write-back failure is reported against the first folder written on
+    // that file system.
+    for (const SyncFailure& failure : SyncFileSystems(reporter.WrittenFolders())) {
+        reporter.FolderFailed(failure.path, failure.error);
+    }
     return reporter.Finish(gInterrupted.load());
 }
 

@@ -17,11 +17,11 @@
 
 namespace tavrel {
 
-namespace {
-
 QString ErrnoText(int err) {
     return QString::fromStdString(std::generic_category().message(err));
 }
+
+namespace {
 
 const QString kNotRegular = QStringLiteral("Not a regular file");
 
@@ -285,8 +285,8 @@ QString ExistingNameIgnoringCase(const QString& folder, const QString& name) {
                              name);
 }
 
-bool SyncFileSystems(const QStringList& paths, QString* error) {
-    bool ok = true;
+QList<SyncFailure> SyncFileSystems(const QStringList& paths) {
+    QList<SyncFailure> failures;
 #ifdef Q_OS_UNIX
     QSet<quint64> done;
     for (const QString& path : paths) {
@@ -300,20 +300,16 @@ bool SyncFileSystems(const QStringList& paths, QString* error) {
             done.insert(static_cast<quint64>(st.st_dev));
             // A write-back failure shows up here, the only place a batch
             // learns of it.
-            if (::syncfs(fd) != 0 && ok) {
-                ok = false;
-                if (error != nullptr) {
-                    *error = ErrnoText(errno);
-                }
+            if (::syncfs(fd) != 0) {
+                failures.append({path, ErrnoText(errno)});
             }
         }
         ::close(fd);
     }
 #else
     Q_UNUSED(paths);
-    Q_UNUSED(error);
 #endif
-    return ok;
+    return failures;
 }
 
 }  // namespace tavrel

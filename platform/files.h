@@ -12,6 +12,9 @@ namespace tavrel {
 // description; nothing ever blocks waiting for a writer.
 bool OpenRegularFile(const QString& path, QFile& file, QString* error);
 
+// The system's description of an errno value ("No such file or directory").
+QString ErrnoText(int err);
+
 struct SaveOptions {
     // The window syncs each file it writes. A batch caller turns this off and
     // calls SyncFileSystems once at the end, which is far quicker.
@@ -42,9 +45,15 @@ QString ExistingNameIgnoringCase(const QString& folder, const QString& name);
 // case, then by their exact text.
 bool FileNameLess(const QString& a, const QString& b);
 
-// Flushes the file systems holding these paths (files or folders) to disk.
-// False, with the system's description, when the flush reports a failure to
-// write something back.
-bool SyncFileSystems(const QStringList& paths, QString* error = nullptr);
+// A file system whose flush reported a failure to write something back: the
+// first of the paths given on it, and the system's description.
+struct SyncFailure {
+    QString path;
+    QString error;
+};
+
+// Flushes the file systems holding these paths (files or folders) to disk,
+// each once. Empty when every flush succeeded.
+QList<SyncFailure> SyncFileSystems(const QStringList& paths);
 
 }  // namespace tavrel
