@@ -192,15 +192,5 @@ kill -0 "$pid" 2>/dev/null || fail "OK closed the main window behind the About b
 [ ! -e "$conf" ] || fail "OK behind the About box stored the folders: $(cat "$conf")"
 
 press $ok
-i=0
-while kill -0 "$pid" 2>/dev/null; do
-    i=$((i + 1))
-    [ "$i" -le 600 ] || fail "the window did not close on OK"
-    sleep 0.1
-done
-wait "$pid" || fail "the program exited with an error"
-
-[ -f "$conf" ] || fail "no settings written at close"
-grep -qx "BMP=$work/bitmaps" "$conf" || fail "BMP folder not stored: $(cat "$conf")"
-grep -qx "Buttons=$work/buttons" "$conf" || fail "Buttons folder not stored: $(cat "$conf")"
+private_x_closed_and_stored 60
 echo "arrows_window: both arrows converted, About closed with Escape, folders stored"

@@ -3,6 +3,7 @@
 # the script again, with "--inside-x PROGRAM WORK", in a private X server
 # whose program finds its stored folders at "$work/bitmaps" and
 # "$work/buttons", and exits with its status. The work folder goes at exit.
+# Inside, private_x_closed_and_stored checks the close by OK.
 
 private_x_work() {
     program="$1"
@@ -28,4 +29,22 @@ private_x_rerun() {
     status=0
     xvfb-run -a -s "-screen 0 1024x768x24" sh "$1" --inside-x "$program" "$work" || status=$?
     exit "$status"
+}
+
+# After OK was pressed inside: waits up to $1 seconds for the program ($pid)
+# to end, then checks that it stored both folders in "$conf". Calls the
+# script's own fail.
+private_x_closed_and_stored() {
+    i=0
+    while kill -0 "$pid" 2>/dev/null; do
+        i=$((i + 1))
+        [ "$i" -le $(($1 * 10)) ] || fail "the window did not close on OK"
+        sleep 0.1
+    done
+    wait "$pid" || fail "the program exited with an error"
+
+    [ -f "$conf" ] || fail "no settings written at close"
+    grep -qx '\[Directory\]' "$conf" || fail "no Directory section: $(cat "$conf")"
+    grep -qx "BMP=$work/bitmaps" "$conf" || fail "BMP folder not stored: $(cat "$conf")"
+    grep -qx "Buttons=$work/buttons" "$conf" || fail "Buttons folder not stored: $(cat "$conf")"
 }

@@ -42,16 +42,5 @@ x=$((frame + 20 + 20))
 y=$((168 + 16))
 xdotool mousemove --window "$window" "$x" "$y" click 1
 
-i=0
-while kill -0 "$pid" 2>/dev/null; do
-    i=$((i + 1))
-    [ "$i" -le 100 ] || fail "the window did not close on OK"
-    sleep 0.1
-done
-wait "$pid" || fail "the program exited with an error"
-
-[ -f "$conf" ] || fail "no settings written at close"
-grep -qx "BMP=$work/bitmaps" "$conf" || fail "BMP folder not stored: $(cat "$conf")"
-grep -qx "Buttons=$work/buttons" "$conf" || fail "Buttons folder not stored: $(cat "$conf")"
-grep -qx '\[Directory\]' "$conf" || fail "no Directory section: $(cat "$conf")"
+private_x_closed_and_stored 10
 echo "smoke_window: window shown, closed with OK, folders stored"
