@@ -21,6 +21,7 @@
 #include "platform/message_boxes.h"
 #include "platform/volumes.h"
 #include "tests/support/scripted_message_boxes.h"
+#include "tests/support/test_files.h"
 
 namespace tavrel::testing {
 
@@ -116,12 +117,10 @@ inline void StoreFolders(const QString& bmp, const QString& buttons) {
     }
 }
 
+// WriteAll, into a folder made when missing.
 inline void WriteFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-    }
+    WriteAll(path, bytes);
 }
 
 // A w by h bitmap filled with one colour.
