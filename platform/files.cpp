@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -29,25 +30,39 @@ const QString kNotRegular = QStringLiteral("Not a regular file");
 
 #ifdef Q_OS_UNIX
 
-bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
-    const QByteArray native = QFile::encodeName(path);
-    // O_NONBLOCK so that opening a FIFO without a writer returns at once; the
-    // type check below then refuses it.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+namespace {
+
+// The file at path opened for reading, when it is a regular file (links
+// followed), with its status; -1 with *error set otherwise. O_NONBLOCK so
+// that opening a FIFO without a writer returns at once; the type check then
+// refuses it.
+int OpenRegularFd(const QString& path, struct stat* st, QString* error) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         *error = ErrnoText(errno);
-        return false;
+        return -1;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd, st) != 0) {
         const int err = errno;
         ::close(fd);
         *error = ErrnoText(err);
-        return false;
+        return -1;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st->st_mode)) {
         ::close(fd);
-        *error = S_ISDIR(st.st_mode) ? ErrnoText(EISDIR) : kNotRegular;
+        *error = S_ISDIR(st->st_mode) ? ErrnoText(EISDIR) : kNotRegular;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
+    struct stat st {};
+    const int fd = OpenRegularFd(path, &st, error);
+    if (fd < 0) {
         return false;
     }
     const int flags = ::fcntl(fd, F_GETFL);
@@ -60,6 +75,53 @@ bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
         return false;
     }
     return true;
+}
+
+SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteArray* contents,
+                                   QString* error) {
+    struct stat st {};
+    const int fd = OpenRegularFd(path, &st, error);
+    if (fd < 0) {
+        return SmallFileRead::Failed;
+    }
+    if (st.st_size > maxBytes) {
+        ::close(fd);
+        return SmallFileRead::TooLarge;
+    }
+    // Read to the end rather than to the size seen: a file may grow, and some
+    // (those of /proc) show a size of 0 whatever they hold. One more byte
+    // than the size, so that a file that has not changed ends in one read.
+    contents->resize(std::min<qint64>(std::max<qint64>(st.st_size + 1, 4096), maxBytes + 1));
+    qint64 filled = 0;
+    for (;;) {
+        if (filled == contents->size()) {
+            if (filled > maxBytes) {
+                ::close(fd);
+                contents->clear();
+                return SmallFileRead::TooLarge;
+            }
+            contents->resize(std::min<qint64>(2 * filled, maxBytes + 1));
+        }
+        const ssize_t n =
+            ::read(fd, contents->data() + filled, static_cast<size_t>(contents->size() - filled));
+        if (n == 0) {
+            break;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int err = errno;
+            ::close(fd);
+            contents->clear();
+            *error = ErrnoText(err);
+            return SmallFileRead::Failed;
+        }
+        filled += n;
+    }
+    ::close(fd);
+    contents->truncate(filled);
+    return SmallFileRead::Read;
 }
 
 #else
@@ -76,6 +138,10 @@ bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
         return false;
     }
     return true;
+}
+
+SmallFileRead ReadSmallRegularFile(const QString&, qint64, QByteArray*, QString*) {
+    return SmallFileRead::TooLarge;
 }
 
 #endif

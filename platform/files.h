@@ -12,6 +12,16 @@ namespace tavrel {
 // description; nothing ever blocks waiting for a writer.
 bool OpenRegularFile(const QString& path, QFile& file, QString* error);
 
+enum class SmallFileRead { Read, TooLarge, Failed };
+
+// Reads the regular file at path (links followed) whole into *contents, with
+// one open and a read or two, when it holds at most maxBytes: a decoder's
+// many small reads and seeks then cost no system calls, which a batch of
+// hundreds of small files feels. TooLarge leaves a larger file unread, for
+// OpenRegularFile to stream; Failed sets *error as OpenRegularFile would.
+SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteArray* contents,
+                                   QString* error);
+
 // The system's description of an errno value ("No such file or directory").
 QString ErrnoText(int err);
 

@@ -22,6 +22,9 @@ namespace {
 
 constexpr std::uint32_t kWhiteRgb = 0xFFFFFFFFu;
 
+// Pictures up to this size are read whole before they are decoded.
+constexpr qint64 kReadWholeLimit = 4 * 1024 * 1024;
+
 // Large rasters ask for transparent huge pages before their memory is first
 // touched: faulting in a 48 MB raster 4 KiB at a time costs more than all the
 // pixel work done on it. Where the system does not offer them, nothing changes.
@@ -119,7 +122,7 @@ bool Clip(int& sx, int& sy, int& dx, int& dy, int& w, int& h, int srcW, int srcH
 // The image reader fills missing rows in silently, so a cut-off file (or a
 // 100-byte file claiming a gigabyte of pixels) would otherwise convert as a
 // picture that was never there.
-bool BitmapDataComplete(QFile& file, QString* error) {
+bool BitmapDataComplete(QIODevice& file, QString* error) {
     const QByteArray head = file.peek(54);
     if (head.size() < 54 || !head.startsWith("BM")) {
         return true;  // not a bitmap, or too short: the reader decides
@@ -316,11 +319,30 @@ QImage LoadPicture(const QString& path, QString* error) {
     // 100000 by 100000 pixels is refused before anything is allocated.
     std::call_once(limitOnce, [] { QImageReader::setAllocationLimit(1024); });
 
+    // A picture of a few megabytes at most is read whole and decoded from
+    // memory; a larger one is streamed from the file, so it is never held
+    // twice.
+    QByteArray contents;
+    QBuffer buffer(&contents);
     QFile file;
-    if (!OpenRegularFile(path, file, error) || !BitmapDataComplete(file, error)) {
+    QIODevice* device = &buffer;
+    switch (ReadSmallRegularFile(path, kReadWholeLimit, &contents, error)) {
+        case SmallFileRead::Read:
+            buffer.open(QIODevice::ReadOnly);
+            break;
+        case SmallFileRead::TooLarge:
+            if (!OpenRegularFile(path, file, error)) {
+                return QImage();
+            }
+            device = &file;
+            break;
+        case SmallFileRead::Failed:
+            return QImage();
+    }
+    if (!BitmapDataComplete(*device, error)) {
         return QImage();
     }
-    QImageReader reader(&file, QFileInfo(path).suffix().toLatin1().toLower());
+    QImageReader reader(device, QFileInfo(path).suffix().toLatin1().toLower());
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
     // The reader fills an image of the right size and format that it is

@@ -12,6 +12,40 @@
 namespace tavrel {
 namespace {
 
+TEST(ReadSmallRegularFile, ReadsSmallFilesWholeAndLeavesLargerOnesAndOddOnes) {
+    QTemporaryDir dir;
+    const QString small = dir.filePath("small.bmp");
+    QByteArray bytes(5000, 'x');
+    bytes[4999] = 'y';
+    testing::WriteAll(small, bytes);
+    QByteArray contents;
+    QString error;
+    EXPECT_EQ(ReadSmallRegularFile(small, 5000, &contents, &error), SmallFileRead::Read);
+    EXPECT_EQ(contents, bytes);
+    // One byte over the limit is left for streaming, and nothing is kept.
+    contents.clear();
+    EXPECT_EQ(ReadSmallRegularFile(small, 4999, &contents, &error), SmallFileRead::TooLarge);
+    EXPECT_TRUE(contents.isEmpty());
+
+    // A file whose size says 0 but which holds something is read to its end.
+    EXPECT_EQ(ReadSmallRegularFile("/proc/self/status", 1 << 20, &contents, &error),
+              SmallFileRead::Read);
+    EXPECT_TRUE(contents.startsWith("Name:"));
+    EXPECT_EQ(ReadSmallRegularFile("/proc/self/status", 10, &contents, &error),
+              SmallFileRead::TooLarge);
+
+    // Failures read as OpenRegularFile's; a FIFO without a writer does not block.
+    EXPECT_EQ(ReadSmallRegularFile(dir.filePath("missing"), 100, &contents, &error),
+              SmallFileRead::Failed);
+    EXPECT_EQ(error, "No such file or directory");
+    EXPECT_EQ(ReadSmallRegularFile(dir.path(), 100, &contents, &error), SmallFileRead::Failed);
+    EXPECT_EQ(error, "Is a directory");
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(ReadSmallRegularFile(fifo, 100, &contents, &error), SmallFileRead::Failed);
+    EXPECT_EQ(error, "Not a regular file");
+}
+
 TEST(MatchExistingName, PrefersTheExactNameThenTheFirstInNameOrder) {
     EXPECT_EQ(MatchExistingName({"a.Btn", "LOGO.BTN", "logo.btn"}, "logo.Btn"), "LOGO.BTN");
     EXPECT_EQ(MatchExistingName({"logo.btn", "logo.Btn"}, "logo.Btn"), "logo.Btn");

@@ -173,6 +173,26 @@ TEST_F(LoadPictureTest, HugeHeaderIsRefusedWithoutAllocating) {
     EXPECT_FALSE(error.isEmpty());
 }
 
+// Bitmaps of more than a few megabytes are decoded from the file rather than
+// from memory: the same picture, and the same refusal of missing rows.
+TEST_F(LoadPictureTest, LargeBitmapsAreStreamedWithTheSameResult) {
+    const QString path = dir_.filePath("large.bmp");
+    const QByteArray bytes = testing::MakeBitmap(
+        testing::WhiteBitmap(1300, 1200, {{0, 0, 0x000000}, {1299, 1199, 0x123456}}));
+    ASSERT_GT(bytes.size(), 4 * 1024 * 1024);
+    testing::WriteAll(path, bytes);
+    QString error;
+    const QImage loaded = LoadPicture(path, &error);
+    ASSERT_EQ(loaded.size(), QSize(1300, 1200)) << error.toStdString();
+    EXPECT_EQ(loaded.pixel(0, 0), 0xFF000000u);
+    EXPECT_EQ(loaded.pixel(1299, 1199), 0xFF123456u);
+    EXPECT_EQ(loaded.pixel(650, 600), 0xFFFFFFFFu);
+
+    testing::WriteAll(path, bytes.chopped(5000));
+    EXPECT_TRUE(LoadPicture(path, &error).isNull());
+    EXPECT_EQ(error, "The file holds less pixel data than its header announces");
+}
+
 TEST(EncodeBitmap, WritesTwentyFourBitsAtNinetySixDotsPerInch) {
     QImage image(3, 2, QImage::Format_RGB32);
     image.fill(0xFFC0C0C0u);
