@@ -53,22 +53,45 @@ QByteArray FormatButtonFile(const PictureSurface& cropped) {
 bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
                            PictureSurface& picWorking, PictureSurface& picOut, MessageBoxes& boxes,
                            const SaveOptions& options) {
+    // The working box, blank and one pixel larger than the bitmap each way:
+    // the bitmap goes at (1, 1), so content at its edges is still found.
+    const auto prepareWorking = [&](QSize bitmap) {
+        // Not as the box's Picture: Cls must not bring the bitmap back at
+        // the corner in a later conversion.
+        picWorking.ClearPicture();
+        picWorking.SetScaleMode(ScaleUnit::Pixels);
+        SizePictureToPixels(picWorking, bitmap.width() + 1.0, bitmap.height() + 1.0);
+        if (!picWorking.HoldsPixels(bitmap.width() + 1, bitmap.height() + 1)) {
+            return false;
+        }
+        picWorking.Cls();
+        return true;
+    };
     const bool loaded =
         RetryUntilDone(boxes, kLoadAction, bitmapPath, kLoadTitle, [&](QString* error) {
-            const QImage bitmap = LoadPicture(bitmapPath, error);
+            // A bitmap whose pixels are of the box's own kind is decoded
+            // straight into the box at (1, 1): a large one is then neither
+            // held twice nor copied.
+            const uchar* inPlace = nullptr;
+            const QImage bitmap =
+                LoadPicture(bitmapPath, error, [&](QSize size, QImage::Format format) {
+                    if (format != QImage::Format_RGB32 || !prepareWorking(size)) {
+                        return QImage();
+                    }
+                    QImage view = picWorking.RasterView(1, 1, size);
+                    inPlace = view.constBits();
+                    return view;
+                });
             if (bitmap.isNull()) {
                 return false;
             }
-            // Not as the box's Picture: Cls must not bring the bitmap back at
-            // the corner in a later conversion.
-            picWorking.ClearPicture();
-            picWorking.SetScaleMode(ScaleUnit::Pixels);
-            SizePictureToPixels(picWorking, bitmap.width() + 1.0, bitmap.height() + 1.0);
-            if (!picWorking.HoldsPixels(bitmap.width() + 1, bitmap.height() + 1)) {
+            if (inPlace != nullptr && bitmap.constBits() == inPlace) {
+                return true;
+            }
+            if (!prepareWorking(bitmap.size())) {
                 *error = QStringLiteral("Not enough memory for the picture");
                 return false;
             }
-            picWorking.Cls();
             picWorking.PaintPicture(bitmap, 1, 1);
             return true;
         });

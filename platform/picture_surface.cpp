@@ -313,7 +313,17 @@ void PictureSurface::ReserveRaster(int w, int h) {
     rebuildRaster(true);
 }
 
-QImage LoadPicture(const QString& path, QString* error) {
+QImage PictureSurface::RasterView(int x, int y, QSize size) {
+    if (x < 0 || y < 0 || size.isEmpty() || raster_.format() != QImage::Format_RGB32 ||
+        size.width() > raster_.width() - x || size.height() > raster_.height() - y) {
+        return QImage();
+    }
+    const qsizetype stride = raster_.bytesPerLine();
+    return QImage(raster_.bits() + y * stride + qsizetype(x) * 4, size.width(), size.height(),
+                  stride, QImage::Format_RGB32);
+}
+
+QImage LoadPicture(const QString& path, QString* error, const PictureTarget& target) {
     static std::once_flag limitOnce;
     // Big enough for any real bitmap, small enough that a header claiming
     // 100000 by 100000 pixels is refused before anything is allocated.
@@ -346,14 +356,20 @@ QImage LoadPicture(const QString& path, QString* error) {
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
     // The reader fills an image of the right size and format that it is
-    // given, so a large one can have its huge pages before it is decoded.
+    // given: the caller's target, or one of our own, so that a large one has
+    // its huge pages before it is decoded.
     QImage image;
     const QSize size = reader.size();
     const QImage::Format format = reader.imageFormat();
     if (size.isValid() && format != QImage::Format_Invalid &&
         qint64(size.width()) * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8 <=
             qint64(QImageReader::allocationLimit()) << 20) {
-        image = NewRaster(size.width(), size.height(), format);
+        if (target) {
+            image = target(size, format);
+        }
+        if (image.size() != size || image.format() != format) {
+            image = NewRaster(size.width(), size.height(), format);
+        }
     }
     if (!reader.read(&image)) {
         *error = reader.errorString();

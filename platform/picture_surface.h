@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+
 #include <QString>
+#include <functional>
 
 #include <cstdint>
 
@@ -87,6 +89,10 @@ class PictureSurface {
 
     // Direct raster access for the converters' scan-line loops.
     QImage& MutableRaster() { return raster_; }
+    // The size by size part of the raster at pixel (x, y), as an image whose
+    // pixels are the raster's own: what is written into it lands in the
+    // raster. Null when it does not fit. Valid until the raster changes.
+    QImage RasterView(int x, int y, QSize size);
 
   private:
     int innerW() const;
@@ -118,11 +124,17 @@ inline std::uint32_t RgbFromColour(ColourValue colour) {
     return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
+// Where LoadPicture decodes: given the picture's size and pixel format from
+// its header, an image of exactly that size and format to be filled in place
+// (a RasterView, say). Anything else, and the picture gets an image of its
+// own.
+using PictureTarget = std::function<QImage(QSize size, QImage::Format format)>;
+
 // Reads a picture file: bitmaps of every kind Qt reads, and the other formats
 // it reads. Transparent pictures are put on white. Only regular files are
 // opened; a picture larger than the reader's limit fails without being
 // allocated. On failure returns a null image and the reader's description.
-QImage LoadPicture(const QString& path, QString* error);
+QImage LoadPicture(const QString& path, QString* error, const PictureTarget& target = {});
 
 // Encodes image as a 24-bit Windows bitmap at 96 dots per inch (3780 dots
 // per metre), whatever the screen, so every caller writes the same bytes.

@@ -186,6 +186,19 @@ TEST_F(ConversionTest, EarlierBitmapNeverShowsThroughIntoAConversionToBitmap) {
     EXPECT_EQ(QImage(bmp).size(), QSize(2, 2));
 }
 
+TEST_F(ConversionTest, NoEarlierBitmapShowsThroughIntoALaterOne) {
+    // Decoded straight into the working box, a large black bitmap must leave
+    // nothing there for a smaller one, of either kind of pixels, to pick up.
+    testing::BitmapRecipe black = testing::WhiteBitmap(80, 60);
+    black.pixels.assign(80 * 60, 0);
+    ToButton(black);
+    testing::BitmapRecipe small = testing::WhiteBitmap(6, 5, {{2, 3, 0x000000}});
+    EXPECT_EQ(ToButton(small), "00000:3\r\n");
+    ToButton(black);
+    small.bitsPerPixel = 8;
+    EXPECT_EQ(ToButton(small), "00000:3\r\n");
+}
+
 TEST_F(ConversionTest, LoadFailureAsksRetryOrCancel) {
     const QString in = dir_.filePath("late.bmp");
     const QString out = dir_.filePath("late.Btn");
