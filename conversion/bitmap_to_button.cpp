@@ -85,7 +85,7 @@ bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
             if (bitmap.isNull()) {
                 return false;
             }
-            if (inPlace != nullptr && bitmap.constBits() == inPlace) {
+            if (bitmap.constBits() == inPlace) {
                 return true;
             }
             if (!prepareWorking(bitmap.size())) {

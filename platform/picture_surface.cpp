@@ -122,8 +122,8 @@ bool Clip(int& sx, int& sy, int& dx, int& dy, int& w, int& h, int srcW, int srcH
 // The image reader fills missing rows in silently, so a cut-off file (or a
 // 100-byte file claiming a gigabyte of pixels) would otherwise convert as a
 // picture that was never there.
-bool BitmapDataComplete(QIODevice& file, QString* error) {
-    const QByteArray head = file.peek(54);
+bool BitmapDataComplete(QIODevice& device, QString* error) {
+    const QByteArray head = device.peek(54);
     if (head.size() < 54 || !head.startsWith("BM")) {
         return true;  // not a bitmap, or too short: the reader decides
     }
@@ -149,7 +149,7 @@ bool BitmapDataComplete(QIODevice& file, QString* error) {
     const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
     // The last row's padding may be missing; its pixels may not.
     const std::int64_t needed = offset + rowBytes * (rows - 1) + (width * bits + 7) / 8;
-    if (file.size() < needed) {
+    if (device.size() < needed) {
         *error = QStringLiteral("The file holds less pixel data than its header announces");
         return false;
     }

@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QImage>
-
 #include <QString>
-#include <functional>
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/files.h"
 #include "platform/twips.h"
