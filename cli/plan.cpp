@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -45,19 +46,38 @@ bool MatchesDirection(const QString& name, Direction direction) {
                          Qt::CaseInsensitive);
 }
 
+// A file's identity, links followed: its device and inode, so that a link or
+// another spelling of a path is still the same file.
+struct FileKey {
+    quint64 device = 0;
+    quint64 inode = 0;
+    friend bool operator==(const FileKey&, const FileKey&) = default;
+};
+
+size_t qHash(const FileKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.device, key.inode);
+}
+
 struct Entry {
     QString name;
     bool validName = true;  // false when the bytes are not valid UTF-8
     bool isFolder = false;  // a folder itself, not a link to one
-    bool isFile = false;    // a regular file, links followed
+    bool isLinkToFolder = false;
+    bool isFile = false;        // a regular file, links followed
+    std::optional<FileKey> id;  // of a file whose identity was asked for
 };
 
-// The entries of a folder, names beginning with "." left out. Read by their
-// bytes: QDir leaves out a name that is not valid UTF-8 without a word, and
-// an empty listing for a folder that cannot be read. The kinds come from the
-// listing itself where the file system gives them, so most entries cost no
-// further call.
-bool ReadFolder(const QString& folder, QList<Entry>* entries, QString* error) {
+enum class Hidden { Skip, Include };
+
+// The entries of a folder. Read by their bytes: QDir leaves out a name that
+// is not valid UTF-8 without a word, and an empty listing for a folder that
+// cannot be read. The kinds come from the listing itself where the file
+// system gives them, so most entries cost no further call; the regular files
+// whose names wantsId accepts are identified while the folder is open, which
+// spares a look-up of the whole path for each.
+template <typename WantsId>
+bool ReadFolder(const QString& folder, Hidden hidden, WantsId wantsId, QList<Entry>* entries,
+                QString* error) {
     DIR* dir = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder));
     if (dir == nullptr) {
         *error = ErrnoText(errno);
@@ -70,7 +90,8 @@ bool ReadFolder(const QString& folder, QList<Entry>* entries, QString* error) {
         if (e == nullptr) {
             break;
         }
-        if (e->d_name[0] == '.') {
+        if (e->d_name[0] == '.' && (hidden == Hidden::Skip || e->d_name[1] == 0 ||
+                                    (e->d_name[1] == '.' && e->d_name[2] == 0))) {
             continue;
         }
         const QByteArray raw(e->d_name);
@@ -86,8 +107,23 @@ bool ReadFolder(const QString& folder, QList<Entry>* entries, QString* error) {
                                          : DT_UNKNOWN;
         }
         entry.isFolder = type == DT_DIR;
-        entry.isFile = type == DT_REG || (type == DT_LNK && ::fstatat(fd, e->d_name, &st, 0) == 0 &&
-                                          S_ISREG(st.st_mode));
+        bool statted = false;
+        if (type == DT_LNK) {
+            statted = ::fstatat(fd, e->d_name, &st, 0) == 0;
+            entry.isLinkToFolder = statted && S_ISDIR(st.st_mode);
+            entry.isFile = statted && S_ISREG(st.st_mode);
+        } else {
+            entry.isFile = type == DT_REG;
+        }
+        if (entry.isFile && wantsId(entry.name)) {
+            if (!statted) {
+                statted = ::fstatat(fd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+            }
+            if (statted) {
+                entry.id =
+                    FileKey{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+            }
+        }
         entries->append(std::move(entry));
     }
     const int err = errno;
@@ -99,26 +135,23 @@ bool ReadFolder(const QString& folder, QList<Entry>* entries, QString* error) {
     return true;
 }
 
-// A file's identity, links followed: its device and inode, so that a link or
-// another spelling of a path is still the same file. Empty when there is no
-// such file.
-QString FileId(const QString& path) {
+std::optional<FileKey> FileId(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path.isEmpty() ? QStringLiteral(".") : path).constData(), &st) !=
         0) {
-        return QString();
+        return std::nullopt;
     }
-    return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+    return FileKey{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
 }
 
 // A folder's identity: its file identity once it exists, its cleaned
 // absolute path while it does not (then nothing is in it yet).
 QString FolderKey(const QString& folder) {
-    const QString id = FileId(folder);
-    return id.isEmpty()
-               ? QDir::cleanPath(
-                     QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).absoluteFilePath())
-               : id;
+    if (const std::optional<FileKey> id = FileId(folder)) {
+        return QStringLiteral("%1:%2").arg(id->device).arg(id->inode);
+    }
+    return QDir::cleanPath(
+        QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).absoluteFilePath());
 }
 
 class Planner {
@@ -165,8 +198,8 @@ class Planner {
         QString folder, name;
         SplitPath(path, &folder, &name);
         const bool exists = info.exists();
-        if (exists) {
-            noteInput(path);
+        if (const std::optional<FileKey> id = exists ? FileId(path) : std::nullopt) {
+            noteInput(*id, path);
         }
         Direction direction = options_.direction;
         if (direction == Direction::ByName) {
@@ -198,7 +231,10 @@ class Planner {
     void scanFolder(const QString& root, const QString& sub) {
         const QString folder = Join(root, sub);
         QList<Entry> entries;
-        if (QString error; !ReadFolder(folder, &entries, &error)) {
+        const auto isInput = [this](const QString& name) {
+            return MatchesDirection(name, options_.direction);
+        };
+        if (QString error; !ReadFolder(folder, Hidden::Skip, isInput, &entries, &error)) {
             addFailure(folder, error);  // a folder that cannot be read is no empty folder
             return;
         }
@@ -230,7 +266,9 @@ class Planner {
             if (!entry.isFile) {
                 continue;  // a FIFO, device, socket or dangling link
             }
-            noteInput(path);
+            if (entry.id) {
+                noteInput(*entry.id, path);
+            }
             Pending p;
             p.job.input = path;
             p.job.direction = options_.direction;
@@ -255,9 +293,8 @@ class Planner {
     // Remembers an existing input by its identity, for the check that no
     // output replaces it. Other names of the same file (links, hard links)
     // are inputs of their own: each has its own output.
-    void noteInput(const QString& path) {
-        const QString id = FileId(path);
-        if (!id.isEmpty() && !inputs_.contains(id)) {
+    void noteInput(const FileKey& id, const QString& path) {
+        if (!inputs_.contains(id)) {
             inputs_.insert(id, path);
         }
     }
@@ -278,12 +315,17 @@ class Planner {
         if (known != folders_.constEnd()) {
             return *known;
         }
+        // Every entry but folders (links followed), hidden ones included:
+        // what the window's own look-up lists. None when it cannot be read.
         QHash<QString, QStringList> byFoldedName;
-        const QStringList names =
-            QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
-                .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
-        for (const QString& name : names) {
-            byFoldedName[name.toCaseFolded()].append(name);
+        QList<Entry> entries;
+        QString error;
+        ReadFolder(
+            folder, Hidden::Include, [](const QString&) { return false; }, &entries, &error);
+        for (const Entry& entry : entries) {
+            if (entry.validName && !entry.isFolder && !entry.isLinkToFolder) {
+                byFoldedName[entry.name.toCaseFolded()].append(entry.name);
+            }
         }
         return *folders_.insert(folder, std::move(byFoldedName));
     }
@@ -293,7 +335,8 @@ class Planner {
         // one by its folder and case-folded name, since a later output
         // differing only in case would replace it. A link is claimed where
         // the write lands: at the end of its chain.
-        QHash<QString, QString> claims;
+        QHash<FileKey, QString> claimedFiles;
+        QHash<QString, QString> claimedNames;
         QSet<QString> seen;  // input and output entries, to skip a repeat
         for (Pending& p : pending_) {
             Job& job = p.job;
@@ -318,35 +361,46 @@ class Planner {
             }
             seen.insert(repeatKey);
 
-            const QString target = FinalLinkTarget(job.output);
+            FileStatus status;
+            const QString target = FinalLinkTarget(job.output, &status);
             job.target = target;
-            const QString existing = FileId(target);
-            QString claim = existing;
-            if (claim.isEmpty()) {
+            std::optional<FileKey> existing;
+            QString claimedName;
+            if (status.exists) {
+                existing = FileKey{status.device, status.inode};
+            } else {
                 QString targetFolder, targetName;
                 SplitPath(target, &targetFolder, &targetName);
-                claim = entryKey(targetFolder, targetName.toCaseFolded());
+                claimedName = entryKey(targetFolder, targetName.toCaseFolded());
             }
+
             const QString shownOutput =
                 target == job.output ? job.output
                                      : QStringLiteral("%1 (a link to %2)").arg(job.output, target);
-            if (!existing.isEmpty() && inputs_.contains(existing)) {
+            const bool claimed =
+                existing ? claimedFiles.contains(*existing) : claimedNames.contains(claimedName);
+            if (existing && inputs_.contains(*existing)) {
                 job.failure = QStringLiteral(
                                   "not converted: its output would replace %1, an input of "
                                   "this run")
-                                  .arg(inputs_.value(existing));
-            } else if (claims.contains(claim)) {
+                                  .arg(inputs_.value(*existing));
+            } else if (claimed) {
                 job.failure = QStringLiteral(
                                   "not converted: its output %1 is also the output "
                                   "of %2")
-                                  .arg(shownOutput, claims.value(claim));
+                                  .arg(shownOutput, existing ? claimedFiles.value(*existing)
+                                                             : claimedNames.value(claimedName));
             } else if (p.exists) {
                 // A missing input writes nothing, so it claims nothing.
-                claims.insert(
-                    claim,
+                const QString claimant =
                     target == job.output
                         ? job.input
-                        : QStringLiteral("%1, through the link %2").arg(job.input, job.output));
+                        : QStringLiteral("%1, through the link %2").arg(job.input, job.output);
+                if (existing) {
+                    claimedFiles.insert(*existing, claimant);
+                } else {
+                    claimedNames.insert(claimedName, claimant);
+                }
             }
             plan_.jobs.push_back(std::move(job));
         }
@@ -355,7 +409,7 @@ class Planner {
     const Options& options_;
     Plan plan_;
     std::vector<Pending> pending_;
-    QHash<QString, QString> inputs_;                       // identity -> path as named
+    QHash<FileKey, QString> inputs_;                       // identity -> path as named
     QHash<QString, QString> entryFolders_;                 // folder as written -> key
     QHash<QString, QHash<QString, QStringList>> folders_;  // output folder -> files
 };

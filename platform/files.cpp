@@ -219,13 +219,16 @@ bool WriteAll(int fd, const QByteArray& data, int* err) {
 // The same contract as QSaveFile, without its per-file fsync: QSaveFile always
 // syncs on commit, which costs milliseconds per file in a batch of hundreds.
 bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error) {
-    const QString target = FinalLinkTarget(path);
-    const QFileInfo targetInfo(target);
+    FileStatus existing;
+    const QString target = FinalLinkTarget(path, &existing);
+    const bool exists = existing.exists;
+    if (exists && !S_ISREG(existing.mode)) {
+        *error = S_ISDIR(existing.mode) ? ErrnoText(EISDIR) : kNotRegular;
+        return false;
+    }
     const QByteArray nativeTarget = QFile::encodeName(target);
-    const QString folder = targetInfo.absolutePath();
-
-    struct stat existing {};
-    const bool exists = ::stat(nativeTarget.constData(), &existing) == 0;
+    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0 ? QStringLiteral(".") : target.left(slash);
 
     int fd = -1;
     QByteArray tempName;
@@ -269,7 +272,7 @@ bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error
 
     int err = 0;
     bool ok = WriteAll(fd, data, &err);
-    if (ok && exists && ::fchmod(fd, existing.st_mode & 07777) != 0) {
+    if (ok && exists && ::fchmod(fd, existing.mode & 07777) != 0) {
         err = errno;
         ok = false;
     }
@@ -295,29 +298,63 @@ bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error
 
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error) {
-    if (!TargetIsReplaceable(path, error)) {
-        return false;
-    }
 #ifdef Q_OS_UNIX
     if (!options.syncEachFile) {
-        return SaveWithoutSync(path, data, error);
+        return SaveWithoutSync(path, data, error);  // checks the target itself
     }
 #else
     Q_UNUSED(options);
 #endif
+    if (!TargetIsReplaceable(path, error)) {
+        return false;
+    }
     return SaveWithQSaveFile(path, data, error);
 }
 
-QString FinalLinkTarget(const QString& path) {
+QString FinalLinkTarget(const QString& path, FileStatus* status) {
     // As QSaveFile does, so that the file replaced is the one the link names.
+    constexpr int kMaxLinks = 40;
     QString current = path;
-    for (int depth = 0; depth < 40; ++depth) {
+#ifdef Q_OS_UNIX
+    // One lstat per step: most paths are no link, and then that is the only
+    // call, where a batch would otherwise look each output up several times.
+    struct stat st {};
+    bool found = false;
+    for (int depth = 0;; ++depth) {
+        const QByteArray native = QFile::encodeName(current);
+        if (::lstat(native.constData(), &st) != 0) {
+            break;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            found = true;
+            break;
+        }
+        if (depth == kMaxLinks) {
+            found = ::stat(native.constData(), &st) == 0;  // a loop: not there
+            break;
+        }
+        current = QFileInfo(current).symLinkTarget();
+    }
+    if (status != nullptr) {
+        *status = FileStatus{};
+        if (found) {
+            *status = {true, static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
+                       static_cast<quint32>(st.st_mode)};
+        }
+    }
+#else
+    for (int depth = 0; depth < kMaxLinks; ++depth) {
         const QFileInfo info(current);
         if (!info.isSymLink()) {
             break;
         }
         current = info.symLinkTarget();
     }
+    if (status != nullptr) {
+        *status = FileStatus{};
+        status->exists = QFileInfo::exists(current);
+    }
+#endif
     return current;
 }
 

@@ -39,9 +39,18 @@ struct SaveOptions {
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error);
 
+// What FinalLinkTarget found at the end of a chain.
+struct FileStatus {
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    quint32 mode = 0;  // type and permissions, as stat gives them
+};
+
 // Where a write to path lands: links followed to the end of their chain (at
 // most 40 steps; a loop then fails when written). path itself otherwise.
-QString FinalLinkTarget(const QString& path);
+// With status, also what is there, links followed, at no further cost.
+QString FinalLinkTarget(const QString& path, FileStatus* status = nullptr);
 
 // The name to write a new file under in a folder: an existing entry whose
 // name equals name without regard to case is the file to replace, keeping its

@@ -290,8 +290,13 @@ TEST_F(CliTest, ReplacesTheFileWhoseNameDiffersOnlyInCase) {
     Put("four/logo.BTN", "third");
     Put("four/Logo.btn", "second");
     Put("four/LOGO.BTN", "first");
-    const Result r =
-        Run({"--verbose", "one/logo.bmp", "two/logo.bmp", "three/logo.bmp", "four/logo.bmp"});
+    // A folder is no file to replace; a hidden file is.
+    Put("five/logo.bmp", Bitmap(1));
+    ASSERT_TRUE(QDir().mkpath(Path("five/LOGO.BTN")));
+    Put("six/.logo.bmp", Bitmap(1));
+    Put("six/.LOGO.BTN", "hidden");
+    const Result r = Run({"--verbose", "one/logo.bmp", "two/logo.bmp", "three/logo.bmp",
+                          "four/logo.bmp", "five/logo.bmp", "six/.logo.bmp"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QByteArray expected = WindowButtonFile(Path("one/logo.bmp"));
     EXPECT_EQ(Entries(Path("one")), QStringList({"LOGO.BTN", "logo.bmp"}));
@@ -303,8 +308,13 @@ TEST_F(CliTest, ReplacesTheFileWhoseNameDiffersOnlyInCase) {
     EXPECT_EQ(ReadAll(Path("four/LOGO.BTN")), expected);
     EXPECT_EQ(ReadAll(Path("four/Logo.btn")), "second");
     EXPECT_EQ(ReadAll(Path("four/logo.BTN")), "third");
+    EXPECT_EQ(ReadAll(Path("five/logo.Btn")), expected);
+    EXPECT_TRUE(QFileInfo(Path("five/LOGO.BTN")).isDir());
+    EXPECT_EQ(ReadAll(Path("six/.LOGO.BTN")), expected);
     EXPECT_TRUE(r.out.startsWith("one/logo.bmp -> one/LOGO.BTN\n"));
-    EXPECT_TRUE(r.out.endsWith("four/logo.bmp -> four/LOGO.BTN\n"));
+    EXPECT_TRUE(
+        r.out.endsWith("five/logo.bmp -> five/logo.Btn\n"
+                       "six/.logo.bmp -> six/.LOGO.BTN\n"));
 }
 
 TEST_F(CliTest, NeverReplacesAnInputOrAnotherInputsOutput) {
