@@ -330,7 +330,7 @@ QString FinalLinkTarget(const QString& path, FileStatus* status) {
             break;
         }
         if (depth == kMaxLinks) {
-            found = ::stat(native.constData(), &st) == 0;  // a loop: not there
+            found = ::stat(native.constData(), &st) == 0;  // as the system follows it
             break;
         }
         current = QFileInfo(current).symLinkTarget();
