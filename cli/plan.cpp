@@ -58,6 +58,10 @@ size_t qHash(const FileKey& key, size_t seed = 0) {
     return qHashMulti(seed, key.device, key.inode);
 }
 
+FileKey KeyOf(const struct stat& st) {
+    return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}
+
 struct Entry {
     QString name;
     bool validName = true;  // false when the bytes are not valid UTF-8
@@ -120,8 +124,7 @@ bool ReadFolder(const QString& folder, Hidden hidden, WantsId wantsId, QList<Ent
                 statted = ::fstatat(fd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
             }
             if (statted) {
-                entry.id =
-                    FileKey{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+                entry.id = KeyOf(st);
             }
         }
         entries->append(std::move(entry));
@@ -141,7 +144,7 @@ std::optional<FileKey> FileId(const QString& path) {
         0) {
         return std::nullopt;
     }
-    return FileKey{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+    return KeyOf(st);
 }
 
 // A folder's identity: its file identity once it exists, its cleaned

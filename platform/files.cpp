@@ -26,6 +26,14 @@ namespace {
 
 const QString kNotRegular = QStringLiteral("Not a regular file");
 
+#ifdef Q_OS_UNIX
+// Why a file that is there but not a regular one is neither read nor
+// replaced.
+QString NotRegularText(mode_t mode) {
+    return S_ISDIR(mode) ? ErrnoText(EISDIR) : kNotRegular;
+}
+#endif
+
 }  // namespace
 
 #ifdef Q_OS_UNIX
@@ -51,7 +59,7 @@ int OpenRegularFd(const QString& path, struct stat* st, QString* error) {
     }
     if (!S_ISREG(st->st_mode)) {
         ::close(fd);
-        *error = S_ISDIR(st->st_mode) ? ErrnoText(EISDIR) : kNotRegular;
+        *error = NotRegularText(st->st_mode);
         return -1;
     }
     return fd;
@@ -150,17 +158,28 @@ namespace {
 
 // A target that exists but is not a regular file (a folder, a FIFO, a device)
 // is refused rather than replaced.
+#ifdef Q_OS_UNIX
+bool Replaceable(const FileStatus& existing, QString* error) {
+    if (existing.exists && !S_ISREG(existing.mode)) {
+        *error = NotRegularText(existing.mode);
+        return false;
+    }
+    return true;
+}
+
+bool TargetIsReplaceable(const QString& path, QString* error) {
+    FileStatus existing;
+    FinalLinkTarget(path, &existing);
+    return Replaceable(existing, error);
+}
+#else
 bool TargetIsReplaceable(const QString& path, QString* error) {
     const QFileInfo info(path);
     if (!info.exists()) {
         return true;
     }
     if (info.isDir()) {
-#ifdef Q_OS_UNIX
-        *error = ErrnoText(EISDIR);
-#else
         *error = QStringLiteral("Is a directory");
-#endif
         return false;
     }
     if (!info.isFile()) {
@@ -169,6 +188,7 @@ bool TargetIsReplaceable(const QString& path, QString* error) {
     }
     return true;
 }
+#endif
 
 bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* error) {
     QSaveFile file(path);
@@ -221,11 +241,10 @@ bool WriteAll(int fd, const QByteArray& data, int* err) {
 bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error) {
     FileStatus existing;
     const QString target = FinalLinkTarget(path, &existing);
-    const bool exists = existing.exists;
-    if (exists && !S_ISREG(existing.mode)) {
-        *error = S_ISDIR(existing.mode) ? ErrnoText(EISDIR) : kNotRegular;
+    if (!Replaceable(existing, error)) {
         return false;
     }
+    const bool exists = existing.exists;
     const QByteArray nativeTarget = QFile::encodeName(target);
     const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash < 0 ? QStringLiteral(".") : target.left(slash);
