@@ -136,6 +136,48 @@ QByteArray MakeBitmap(const BitmapRecipe& recipe) {
     return b;
 }
 
+QByteArray BuildBitmap(const BitmapFields& f) {
+    QByteArray info;
+    Put32(info, f.headerSize);
+    if (f.headerSize == 12) {
+        Put16(info, int(f.width));
+        Put16(info, int(f.height));
+        Put16(info, 1);
+        Put16(info, f.bits);
+    } else {
+        for (std::int64_t v : {f.width, f.height}) {
+            Put32(info, v);
+        }
+        Put16(info, 1);
+        Put16(info, f.bits);
+        for (std::int64_t v :
+             {std::int64_t(f.compression), std::int64_t(f.pixels.size()), std::int64_t(3780),
+              std::int64_t(3780), std::int64_t(f.coloursUsed), std::int64_t(0)}) {
+            Put32(info, v);
+        }
+        for (std::uint32_t v : f.headerTail) {
+            Put32(info, v);
+        }
+        info.resize(f.headerSize, '\0');
+    }
+    const std::int64_t offset = 14 + info.size() + f.extra.size() + f.gap;
+    QByteArray b("BM");
+    Put32(b, offset + f.pixels.size());
+    Put32(b, 0);
+    Put32(b, offset);
+    return b + info + f.extra + QByteArray(f.gap, '\0') + f.pixels;
+}
+
+QByteArray LittleEndian(std::initializer_list<std::uint64_t> values, int bytesEach) {
+    QByteArray b;
+    for (std::uint64_t v : values) {
+        for (int i = 0; i < bytesEach; ++i) {
+            b.append(char((v >> (8 * i)) & 0xFF));
+        }
+    }
+    return b;
+}
+
 BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots) {
     BitmapRecipe recipe;
     recipe.width = w;

@@ -31,6 +31,28 @@ struct BitmapRecipe {
 };
 QByteArray MakeBitmap(const BitmapRecipe& recipe);
 
+// A bitmap file laid out field by field, as another program may write it:
+// the 14-byte file header, an info header of headerSize bytes (12: OS/2 1.x,
+// sizes in 16 bits; otherwise the fields of the 40-byte one, then
+// headerTail from byte 40 on, cut or padded with zeros), then extra (masks,
+// a palette), gap zero bytes and the pixels. The file header's offset points
+// at the pixels.
+struct BitmapFields {
+    int headerSize = 40;
+    std::int64_t width = 1;
+    std::int64_t height = 1;
+    int bits = 24;
+    std::uint32_t compression = 0;
+    std::uint32_t coloursUsed = 0;
+    std::vector<std::uint32_t> headerTail{};
+    QByteArray extra{};
+    int gap = 0;
+    QByteArray pixels{};
+};
+QByteArray BuildBitmap(const BitmapFields& fields);
+// values as little-endian numbers of bytesEach bytes.
+QByteArray LittleEndian(std::initializer_list<std::uint64_t> values, int bytesEach);
+
 // A white w by h image with the given pixels (x, y, 0xRRGGBB) set.
 struct Dot {
     int x;
