@@ -1,11 +1,14 @@
 // Bitmaps as other programs write them, built field by field: each is read
-// with exact pixels or refused with a description.
+// with exact pixels or refused with a description; and conversions that
+// cannot get memory, or whose result a button file cannot hold, write nothing.
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QTemporaryDir>
 
-#include "platform/picture_surface.h"
+#include "conversion/bitmap_to_button.h"
+#include "conversion/drawing_to_bitmap.h"
+#include "tests/support/scripted_message_boxes.h"
 #include "tests/support/test_files.h"
 
 namespace tavrel {
@@ -175,6 +178,76 @@ TEST(BitmapVariants, ReadExactlyOrRefusedSayingWhy) {
             pixels.push_back(image.pixel(i % image.width(), i / image.width()) & 0xFFFFFF);
         }
         EXPECT_EQ(pixels, c.pixels);
+    }
+}
+
+class FullConversions : public ::testing::Test {
+  protected:
+    FullConversions() : working_(2, true), out_(2, true) {}
+    // A w by h 1-bit bitmap, black all over, converted; the file written.
+    QByteArray Convert(std::int64_t w, std::int64_t h) {
+        const QByteArray rows(qsizetype((w + 31) / 32 * 4 * h), '\0');
+        testing::WriteAll(In(), testing::BuildBitmap({.width = w,
+                                                      .height = h,
+                                                      .bits = 1,
+                                                      .extra = LittleEndian({0, 0xFFFFFF}, 4),
+                                                      .pixels = rows}));
+        QFile::remove(Out());
+        ConvertBitmapToButton(In(), Out(), working_, out_, boxes_);
+        return testing::ReadAll(Out());
+    }
+    QString In() const { return dir_.filePath("in.bmp"); }
+    QString Out() const { return dir_.filePath("out.Btn"); }
+
+    QTemporaryDir dir_;
+    testing::ScriptedMessageBoxes boxes_;
+    PictureSurface working_;
+    PictureSurface out_;
+};
+
+TEST_F(FullConversions, AButtonFileTakesRowsOf32764PixelsAnd100000Rows) {
+    const QString refused = "Unable to save file " + Out() + QChar(13) + "Error: ";
+    EXPECT_EQ(Convert(32764, 1), "00000:" + QByteArray(32764, '3') + "\r\n");
+    EXPECT_TRUE(Convert(1, 100000).endsWith("\r\n99999:3\r\n"));
+    EXPECT_TRUE(boxes_.shown.isEmpty());
+    EXPECT_TRUE(Convert(32765, 1).isNull());
+    EXPECT_TRUE(Convert(1, 100001).isNull());
+    ASSERT_EQ(boxes_.shown.size(), 2);
+    EXPECT_EQ(boxes_.shown[0].text, refused + "a row holds more than 32764 pixels");
+    EXPECT_EQ(boxes_.shown[1].text, refused + "the picture holds more than 100000 rows");
+    EXPECT_FALSE(boxes_.shown[1].retryCancel);
+}
+
+TEST_F(FullConversions, SurfacesWithoutMemoryAreAFailedSaveAndWriteNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+    // 255 black pixels a row, 35000 rows: a tiny file, 36 MB as a surface.
+    testing::WriteAll(
+        In(), testing::BuildBitmap({.width = 255,
+                                    .height = 35000,
+                                    .bits = 8,
+                                    .compression = 1,
+                                    .coloursUsed = 1,
+                                    .extra = LittleEndian({0}, 4),
+                                    .pixels = QByteArray::fromHex("ff000000").repeated(35000)}));
+    testing::WriteAll(Out(), "kept");
+    PictureSurface drawing(2, false);
+    drawing.ReserveRaster(8001, 1001);
+    drawing.PSet(1, 1, 0);
+    // Enough for the working surface, not for the crop as well.
+    testing::WithAddressSpaceLimit(48 << 20, [&] {
+        EXPECT_FALSE(ConvertBitmapToButton(In(), Out(), working_, out_, boxes_));
+    });
+    testing::WithAddressSpaceLimit(16 << 20, [&] {
+        EXPECT_EQ(ConvertDrawingToBitmap(drawing, {1000, 8000}, working_, out_, In(), boxes_),
+                  BitmapResult::Cancelled);
+    });
+    EXPECT_EQ(testing::ReadAll(Out()), "kept");
+    ASSERT_EQ(boxes_.shown.size(), 2);
+    for (const QString& path : {Out(), In()}) {
+        EXPECT_EQ(boxes_.shown.takeFirst().text, "Unable to save file " + path + QChar(13) +
+                                                     "Error: Not enough memory for the picture");
     }
 }
 

@@ -66,9 +66,15 @@ BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots = {});
 template <typename Body>
 void WithFileSizeLimit(long limitBytes, Body&& body);
 
+// Runs body with the address space of this process limited to what it maps
+// now and extraBytes more, so that larger allocations fail.
+template <typename Body>
+void WithAddressSpaceLimit(long extraBytes, Body&& body);
+
 }  // namespace tavrel::testing
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -85,6 +91,18 @@ void WithFileSizeLimit(long limitBytes, Body&& body) {
     body();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
+}
+
+template <typename Body>
+void WithAddressSpaceLimit(long extraBytes, Body&& body) {
+    const long pages = ReadAll(QStringLiteral("/proc/self/statm")).split(' ').value(0).toLong();
+    struct rlimit old {};
+    getrlimit(RLIMIT_AS, &old);
+    struct rlimit lowered = old;
+    lowered.rlim_cur = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + extraBytes);
+    setrlimit(RLIMIT_AS, &lowered);
+    body();
+    setrlimit(RLIMIT_AS, &old);
 }
 
 }  // namespace tavrel::testing
