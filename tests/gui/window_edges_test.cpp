@@ -1,5 +1,10 @@
-// A drive entry whose volume went away since the list was read.
+// A drive entry whose volume went away since the list was read, and the
+// About box's owner, which keeps it off the taskbar.
 
+#include <QTimer>
+#include <QWindow>
+
+#include "about/frm_about.h"
 #include "gui_test_support.h"
 #include "platform/drive_list_box.h"
 #include "platform/folder_list_box.h"
@@ -45,6 +50,25 @@ class WindowEdgesTest : public QObject, private CaseFolders {
         // Cancel: back on the drive and folder shown before.
         QCOMPARE(w.drvBMP->Drive(), DriveText(volumes->mounted[1]));
         QCOMPARE(w.dirBMP->Path(), root + "/E");
+    }
+
+    void theAboutBoxIsAnOwnedDialogWithoutAParentWidget() {
+        Started s(Fresh());
+        QVERIFY(s.Tick());
+        s.w->activateWindow();  // as the click on its About button leaves it
+        QVERIFY(QTest::qWaitForWindowActive(s.w.get()));
+        bool checked = false;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<FrmAbout*>(QApplication::activeModalWidget());
+            QVERIFY(d != nullptr);
+            d->close();
+            QCOMPARE(d->windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
+            QVERIFY(d->parentWidget() == nullptr);
+            QCOMPARE(d->windowHandle()->transientParent(), s.w->windowHandle());
+            checked = true;
+        });
+        s.w->cmdAbout_Click();
+        QVERIFY(checked);
     }
 };
 
