@@ -95,21 +95,23 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
     if (c == kJpeg && bits == 24) {
         return refuse(QStringLiteral("Run-length encoded 24-bit bitmaps are not supported"));
     }
-    // Masks or the palette follow the header.
-    std::int64_t paletteEnd = 14 + std::int64_t(headerSize);
-    // An embedded JPEG or PNG picture has a depth and palette of its own.
-    const bool embedded = c == kJpeg || c == kPng;
-    if (!embedded && bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
-        bits != 32) {
+    // Windows itself takes these for printers only, never for a picture on
+    // the screen.
+    if (c == kJpeg || c == kPng) {
+        return refuse(QStringLiteral("JPEG and PNG pictures inside a bitmap are not supported"));
+    }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
         return refuse(QStringLiteral("%1 bits per pixel are not supported").arg(bits));
     }
-    if (!embedded && !(c == kRgb || (c == kRle8 && bits == 8) || (c == kRle4 && bits == 4) ||
-                       ((c == kBitFields || c == kAlphaBitFields) && (bits == 16 || bits == 32)))) {
+    if (!(c == kRgb || (c == kRle8 && bits == 8) || (c == kRle4 && bits == 4) ||
+          ((c == kBitFields || c == kAlphaBitFields) && (bits == 16 || bits == 32)))) {
         return refuse(QStringLiteral("Compression %1 with %2 bits per pixel is not supported")
                           .arg(c)
                           .arg(bits));
     }
 
+    // Masks or the palette follow the header.
+    std::int64_t paletteEnd = 14 + std::int64_t(headerSize);
     if (c == kBitFields || c == kAlphaBitFields) {
         // A header of 52 bytes or more holds the colour masks, one of 56 or
         // more the alpha mask too; after a shorter one they follow it.
@@ -138,7 +140,7 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
     }
 
     const std::int64_t addressable = std::int64_t(1) << std::min(bits, 32);
-    if (bits <= 8 && !embedded) {
+    if (bits <= 8) {
         const std::int64_t stored = os2v1 || coloursUsed == 0 ? addressable : coloursUsed;
         plan.paletteOffset = paletteEnd;
         plan.paletteEntries = int(std::min(stored, addressable));
@@ -150,8 +152,8 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
 
     const bool plainHeader =
         headerSize == 40 || headerSize == 64 || headerSize == 108 || headerSize == 124;
-    if (embedded || c == kRle8 || c == kRle4) {
-        plan.route = embedded ? BitmapRoute::Embedded : BitmapRoute::RunLength;
+    if (c == kRle8 || c == kRle4) {
+        plan.route = BitmapRoute::RunLength;
         if (fileSize < plan.dataOffset) {
             return refuse(MissingPixelDataText());
         }

@@ -18,7 +18,6 @@ enum class BitmapRoute {
     QtPlainHeader,  // Qt's reader reads it once its header is a 40-byte one
     BitFields,      // pixels of 16 or 32 bits whose channels are bit fields
     RunLength,      // RLE4 or RLE8
-    Embedded,       // a JPEG or PNG picture inside (compression 4 or 5)
 };
 
 // What the headers of a bitmap file say, as far as reading it needs.

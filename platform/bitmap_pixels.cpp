@@ -1,8 +1,5 @@
 #include "platform/bitmap_pixels.h"
 
-#include <QBuffer>
-#include <QImageReader>
-
 #include <bit>
 #include <cstdint>
 #include <vector>
@@ -172,19 +169,6 @@ QImage ReadRunLength(QIODevice& device, const BitmapPlan& plan, const RasterSour
         if (!valid) {
             return QImage();
         }
-    }
-    return image;
-}
-
-QImage ReadEmbedded(QIODevice& device, const BitmapPlan& plan, QString* error) {
-    device.seek(plan.dataOffset);
-    QByteArray data = device.readAll();
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, plan.compression == 4 ? "jpeg" : "png");
-    QImage image;
-    if (!reader.read(&image)) {
-        *error = reader.errorString();
     }
     return image;
 }

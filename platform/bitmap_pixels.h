@@ -28,9 +28,6 @@ QImage ReadBitFields(QIODevice& device, const BitmapPlan& plan, const RasterSour
 QImage ReadRunLength(QIODevice& device, const BitmapPlan& plan, const RasterSource& raster,
                      QString* error);
 
-// The JPEG or PNG picture inside an Embedded bitmap.
-QImage ReadEmbedded(QIODevice& device, const BitmapPlan& plan, QString* error);
-
 // A QtPlainHeader bitmap file given a 40-byte header and a palette of 4-byte
 // entries, holding as many entries as the pixels can address.
 QByteArray WithPlainHeader(const QByteArray& file, const BitmapPlan& plan);

@@ -347,9 +347,6 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
                         ? ReadBitFields(*device, plan, raster, error)
                         : ReadRunLength(*device, plan, raster, error);
             return image.isNull() ? image : Opaque(image);
-        case BitmapRoute::Embedded:
-            image = ReadEmbedded(*device, plan, error);
-            return image.isNull() ? image : Opaque(image);
         case BitmapRoute::QtPlainHeader:
             device->seek(0);
             plain = WithPlainHeader(device->readAll(), plan);

@@ -137,45 +137,28 @@ QByteArray MakeBitmap(const BitmapRecipe& recipe) {
 }
 
 QByteArray BuildBitmap(const BitmapFields& f) {
-    QByteArray info;
-    Put32(info, f.headerSize);
-    if (f.headerSize == 12) {
-        Put16(info, int(f.width));
-        Put16(info, int(f.height));
-        Put16(info, 1);
-        Put16(info, f.bits);
+    const QByteArray masks = LittleEndian(f.masks, 4);
+    QByteArray info = LittleEndian({f.header}, 4);
+    if (f.header == 12) {
+        info += LittleEndian({f.width, f.height, 1, f.bits}, 2);
     } else {
-        for (std::int64_t v : {f.width, f.height}) {
-            Put32(info, v);
-        }
-        Put16(info, 1);
-        Put16(info, f.bits);
-        for (std::int64_t v :
-             {std::int64_t(f.compression), std::int64_t(f.pixels.size()), std::int64_t(3780),
-              std::int64_t(3780), std::int64_t(f.coloursUsed), std::int64_t(0)}) {
-            Put32(info, v);
-        }
-        for (std::uint32_t v : f.headerTail) {
-            Put32(info, v);
-        }
-        info.resize(f.headerSize, '\0');
+        info +=
+            LittleEndian({f.width, f.height}, 4) + LittleEndian({1, f.bits}, 2) +
+            LittleEndian({f.compression, f.pixels.size(), 3780, 3780, f.palette.size() / 4, 0}, 4) +
+            (f.header >= 52 ? masks : QByteArray());
+        info.resize(f.header, '\0');
     }
-    const std::int64_t offset = 14 + info.size() + f.extra.size() + f.gap;
-    QByteArray b("BM");
-    Put32(b, offset + f.pixels.size());
-    Put32(b, 0);
-    Put32(b, offset);
-    return b + info + f.extra + QByteArray(f.gap, '\0') + f.pixels;
+    const QByteArray extra = (f.header < 52 ? masks : QByteArray()) + f.palette;
+    const std::int64_t offset = 14 + info.size() + extra.size();
+    return "BM" + LittleEndian({offset + f.pixels.size(), 0, offset}, 4) + info + extra + f.pixels;
 }
 
-QByteArray LittleEndian(std::initializer_list<std::uint64_t> values, int bytesEach) {
-    QByteArray b;
-    for (std::uint64_t v : values) {
-        for (int i = 0; i < bytesEach; ++i) {
-            b.append(char((v >> (8 * i)) & 0xFF));
-        }
+QByteArray LittleEndian(const std::vector<std::int64_t>& values, int bytesEach) {
+    QByteArray bytes;
+    for (std::size_t i = 0; i < values.size() * bytesEach; ++i) {
+        bytes.append(char(values[i / bytesEach] >> (8 * (i % bytesEach))));
     }
-    return b;
+    return bytes;
 }
 
 BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots) {

@@ -31,27 +31,21 @@ struct BitmapRecipe {
 };
 QByteArray MakeBitmap(const BitmapRecipe& recipe);
 
-// A bitmap file laid out field by field, as another program may write it:
-// the 14-byte file header, an info header of headerSize bytes (12: OS/2 1.x,
-// sizes in 16 bits; otherwise the fields of the 40-byte one, then
-// headerTail from byte 40 on, cut or padded with zeros), then extra (masks,
-// a palette), gap zero bytes and the pixels. The file header's offset points
-// at the pixels.
+// A bitmap file field by field: an info header of `header` bytes (12: OS/2
+// 1.x; else the 40-byte one's fields, cut or padded), the masks in it from
+// byte 40 if it has 52 bytes or more, else after it; the palette; the pixels.
 struct BitmapFields {
-    int headerSize = 40;
+    int bits = 24;
+    std::int64_t compression = 0;
+    std::vector<std::int64_t> masks{};
+    QByteArray pixels{};
     std::int64_t width = 1;
     std::int64_t height = 1;
-    int bits = 24;
-    std::uint32_t compression = 0;
-    std::uint32_t coloursUsed = 0;
-    std::vector<std::uint32_t> headerTail{};
-    QByteArray extra{};
-    int gap = 0;
-    QByteArray pixels{};
+    int header = 40;
+    QByteArray palette{};
 };
 QByteArray BuildBitmap(const BitmapFields& fields);
-// values as little-endian numbers of bytesEach bytes.
-QByteArray LittleEndian(std::initializer_list<std::uint64_t> values, int bytesEach);
+QByteArray LittleEndian(const std::vector<std::int64_t>& values, int bytesEach);
 
 // A white w by h image with the given pixels (x, y, 0xRRGGBB) set.
 struct Dot {
@@ -66,15 +60,9 @@ BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots = {});
 template <typename Body>
 void WithFileSizeLimit(long limitBytes, Body&& body);
 
-// Runs body with the address space of this process limited to what it maps
-// now and extraBytes more, so that larger allocations fail.
-template <typename Body>
-void WithAddressSpaceLimit(long extraBytes, Body&& body);
-
 }  // namespace tavrel::testing
 
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <csignal>
 
@@ -91,18 +79,6 @@ void WithFileSizeLimit(long limitBytes, Body&& body) {
     body();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
-}
-
-template <typename Body>
-void WithAddressSpaceLimit(long extraBytes, Body&& body) {
-    const long pages = ReadAll(QStringLiteral("/proc/self/statm")).split(' ').value(0).toLong();
-    struct rlimit old {};
-    getrlimit(RLIMIT_AS, &old);
-    struct rlimit lowered = old;
-    lowered.rlim_cur = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + extraBytes);
-    setrlimit(RLIMIT_AS, &lowered);
-    body();
-    setrlimit(RLIMIT_AS, &old);
 }
 
 }  // namespace tavrel::testing
