@@ -121,6 +121,29 @@ bool Clip(int& sx, int& sy, int& dx, int& dy, int& w, int& h, int srcW, int srcH
     return w > 0 && h > 0;
 }
 
+// Reads a picture with Qt's reader, into the image raster gives where the
+// picture's size and format are known beforehand.
+QImage ReadWithQt(QIODevice& device, const QString& path, const RasterSource& raster,
+                  QString* error) {
+    QImageReader reader(&device, QFileInfo(path).suffix().toLatin1().toLower());
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+    QImage image;
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    const qint64 bytes =
+        qint64(size.width()) * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8;
+    if (size.isValid() && format != QImage::Format_Invalid &&
+        bytes <= qint64(QImageReader::allocationLimit()) << 20) {
+        image = raster(size, format);
+    }
+    if (!reader.read(&image)) {
+        *error = reader.errorString();
+        return QImage();
+    }
+    return image;
+}
+
 }  // namespace
 
 PictureSurface::PictureSurface(int borderPixels, bool autoSize)
@@ -293,7 +316,6 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
     // Big enough for any real bitmap, small enough that a header claiming
     // 100000 by 100000 pixels is refused before anything is allocated.
     std::call_once(limitOnce, [] { QImageReader::setAllocationLimit(1024); });
-    const qint64 limitBytes = qint64(QImageReader::allocationLimit()) << 20;
 
     // A picture of a few megabytes at most is read whole and decoded from
     // memory; a larger one is streamed from the file, so it is never held
@@ -317,7 +339,7 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
     }
     // The image a reader fills: the caller's target, or one of our own, so
     // that a large one has its huge pages before it is decoded.
-    const auto raster = [&](QSize size, QImage::Format format) {
+    const RasterSource raster = [&](QSize size, QImage::Format format) {
         QImage image;
         if (target) {
             image = target(size, format);
@@ -329,54 +351,38 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
     };
 
     const BitmapPlan plan = PlanBitmap(device->peek(kBitmapHeadBytes), device->size());
+    if (plan.route == BitmapRoute::Refused) {
+        *error = plan.why;
+        return QImage();
+    }
     QImage image;
     QByteArray plain;
     QBuffer plainBuffer(&plain);
-    switch (plan.route) {
-        case BitmapRoute::Refused:
-            *error = plan.why;
+    if (plan.route == BitmapRoute::BitFields || plan.route == BitmapRoute::RunLength) {
+        if (plan.width * plan.rows > (qint64(QImageReader::allocationLimit()) << 20) / 4) {
+            *error = QStringLiteral("The picture needs more than %1 MB of memory")
+                         .arg(QImageReader::allocationLimit());
             return QImage();
-        case BitmapRoute::BitFields:
-        case BitmapRoute::RunLength:
-            if (plan.width * plan.rows > limitBytes / 4) {
-                *error = QStringLiteral("The picture needs more than %1 MB of memory")
-                             .arg(QImageReader::allocationLimit());
-                return QImage();
-            }
-            image = plan.route == BitmapRoute::BitFields
-                        ? ReadBitFields(*device, plan, raster, error)
-                        : ReadRunLength(*device, plan, raster, error);
-            return image.isNull() ? image : Opaque(image);
-        case BitmapRoute::QtPlainHeader:
+        }
+        image = plan.route == BitmapRoute::BitFields ? ReadBitFields(*device, plan, raster, error)
+                                                     : ReadRunLength(*device, plan, raster, error);
+    } else {
+        if (plan.route == BitmapRoute::QtPlainHeader) {
             device->seek(0);
             plain = WithPlainHeader(device->readAll(), plan);
             plainBuffer.open(QIODevice::ReadOnly);
             device = &plainBuffer;
-            break;
-        case BitmapRoute::NotABitmap:
-        case BitmapRoute::Qt:
-            break;
+        }
+        image = ReadWithQt(*device, path, raster, error);
+        // A palette shorter than the depth allows may leave pixels without
+        // a colour.
+        if (!image.isNull() && plan.route != BitmapRoute::NotABitmap && plan.bits <= 8 &&
+            plan.paletteEntries < (1 << plan.bits) && !PaletteCoversPixels(image, error)) {
+            return QImage();
+        }
     }
-
-    QImageReader reader(device, QFileInfo(path).suffix().toLatin1().toLower());
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    const QImage::Format format = reader.imageFormat();
-    if (size.isValid() && format != QImage::Format_Invalid &&
-        qint64(size.width()) * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8 <=
-            limitBytes) {
-        image = raster(size, format);
-    }
-    if (!reader.read(&image)) {
-        *error = reader.errorString();
-        return QImage();
-    }
-    // A palette shorter than the depth allows may leave pixels without a
-    // colour.
-    if (plan.route != BitmapRoute::NotABitmap && plan.bits <= 8 &&
-        plan.paletteEntries < (1 << plan.bits) && !PaletteCoversPixels(image, error)) {
-        return QImage();
+    if (image.isNull()) {
+        return image;  // with the reader's description
     }
     image = Opaque(image);
     if (image.isNull()) {
