@@ -33,7 +33,8 @@ QByteArray MakeBitmap(const BitmapRecipe& recipe);
 
 // A bitmap file field by field: an info header of `header` bytes (12: OS/2
 // 1.x; else the 40-byte one's fields, cut or padded), the masks in it from
-// byte 40 if it has 52 bytes or more, else after it; the palette; the pixels.
+// byte 40 if it has 52 bytes or more, else after it; the palette (counted in
+// 4-byte entries); the pixels.
 struct BitmapFields {
     int bits = 24;
     std::int64_t compression = 0;
