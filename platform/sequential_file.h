@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QIODevice>
 #include <QString>
 
 namespace tavrel {
@@ -16,6 +17,9 @@ class SequentialInput {
   public:
     // Opens a regular file; false with a description otherwise.
     bool Open(const QString& path, QString* error);
+    // Reads an open device from where it stands instead; it stays the
+    // caller's and is not closed here.
+    void Open(QIODevice& device);
 
     // Before the first read: skips prefix when the file starts with it.
     void SkipPrefix(const QByteArray& prefix);
@@ -37,6 +41,7 @@ class SequentialInput {
     bool fill();
 
     QFile file_;
+    QIODevice* device_ = nullptr;  // file_ or the caller's device
     QByteArray buffer_;
     qsizetype pos_ = 0;
     bool started_ = false;
