@@ -7,6 +7,9 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +18,10 @@
 #include "platform/files.h"
 
 namespace {
+
+// Far above the largest thumbnail a desktop asks for (1024), small enough
+// that no size given can make the program claim gigabytes.
+constexpr int kMaxSize = 4096;
 
 // One line on stderr; control characters a name may carry are shown as \xNN
 // (a line break inside a message as a space), never sent to the terminal.
@@ -49,10 +56,18 @@ QImage Thumbnail(const QImage& image, int size) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Started with a standard stream closed, the files opened below would
+    // take its number, and a message meant for stderr could land in them.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1) {
+            open("/dev/null", O_RDWR);
+        }
+    }
     bool sized = false;
     const int size = argc == 5 ? QByteArray(argv[2]).toInt(&sized) : 0;
-    if (argc != 5 || std::strcmp(argv[1], "-s") != 0 || !sized || size < 1) {
-        std::fprintf(stderr, "usage: tavrel-thumbnailer -s SIZE INPUT OUTPUT\n");
+    if (argc != 5 || std::strcmp(argv[1], "-s") != 0 || !sized || size < 1 || size > kMaxSize) {
+        std::fprintf(stderr, "usage: tavrel-thumbnailer -s SIZE INPUT OUTPUT (SIZE 1 to %d)\n",
+                     kMaxSize);
         return 2;
     }
     const QString input = QFile::decodeName(argv[3]);
