@@ -23,15 +23,16 @@ namespace {
 // that no size given can make the program claim gigabytes.
 constexpr int kMaxSize = 4096;
 
-// One line on stderr; control characters a name may carry are shown as \xNN
-// (a line break inside a message as a space), never sent to the terminal.
+// One line on stderr; control characters a name or a file's bytes may carry
+// (C1 ones too, which some terminals obey) are shown as \xNN, a line break
+// inside a message as a space: none is sent to the terminal.
 int Fail(const QString& subject, const QString& text) {
     QString line = QStringLiteral("tavrel-thumbnailer: ") + subject + QStringLiteral(": ") + text;
     QString shown;
     for (const QChar c : line) {
         if (c == QChar(13) || c == QChar(10)) {
             shown += QLatin1Char(' ');
-        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+        } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {
             shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
         } else {
             shown += c;
