@@ -53,7 +53,9 @@ bool ButtonImageHandler::canRead(QIODevice* device) {
 }
 
 bool ButtonImageHandler::canRead() const {
-    if (!canRead(device())) {
+    // Once the Size option has read the text, the device is past it; after
+    // a read, whatever its outcome, there is no further image.
+    if (readTried_ || (loaded_ ? !readable_ : !canRead(device()))) {
         return false;
     }
     setFormat("btn");
@@ -94,6 +96,7 @@ bool ButtonImageHandler::loadRows() const {
 }
 
 bool ButtonImageHandler::read(QImage* image) {
+    readTried_ = true;
     if (!loadRows()) {
         return false;
     }

@@ -36,6 +36,7 @@ class ButtonImageHandler : public QImageIOHandler {
 
     mutable bool loaded_ = false;
     mutable bool readable_ = false;
+    bool readTried_ = false;
     mutable ButtonFileRows rows_;
     mutable QString error_;
 };

@@ -92,7 +92,9 @@ TEST(ButtonImagePlugin, ReadsFilesAsTheWindowDoes) {
         WriteAll(path, c.file);
         QImageReader reader(path);
         EXPECT_EQ(reader.size(), c.size);
+        EXPECT_EQ(reader.canRead(), c.size.isValid());  // still, after the text is read
         EXPECT_EQ(Levels(reader.read()), c.rows);
+        EXPECT_FALSE(reader.canRead());  // one image: a loop over the frames ends
 
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
