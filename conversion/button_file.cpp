@@ -18,7 +18,10 @@ bool ReadRecords(SequentialInput& input, ButtonFileRows& read, bool& truncated, 
     // part of the first row number.
     input.SkipPrefix(QByteArrayLiteral("\xEF\xBB\xBF"));
     QByteArray record;
-    while (read.size() < kMaxButtonRows && input.ReadRecord(&record, kKeptRecord)) {
+    // A first row too wide to draw refuses the file whatever follows, so
+    // reading ends there: an endless first line (a device) cannot hold it.
+    while (read.size() < kMaxButtonRows &&
+           input.ReadRecord(&record, kKeptRecord, /*lastIfLong=*/read.isEmpty())) {
         read.append(record.size() > kPrefixLength ? record.mid(kPrefixLength) : QByteArray());
     }
     if (!input.Failed() && read.size() == kMaxButtonRows) {

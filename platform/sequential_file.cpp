@@ -74,7 +74,7 @@ bool SequentialInput::AtEnd() {
     return !fill();
 }
 
-bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep) {
+bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep, bool lastIfLong) {
     record->clear();
     if (done_ || failed_) {
         return false;
@@ -110,6 +110,10 @@ bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep) {
             record->append(begin, take);
         } else if (record->size() < maxKeep) {
             record->append(begin, std::min(take, maxKeep - record->size()));
+        }
+        if (lastIfLong && maxKeep >= 0 && record->size() >= maxKeep) {
+            done_ = true;
+            return true;
         }
         pos_ += take;
         if (p == end) {

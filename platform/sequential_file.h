@@ -25,9 +25,11 @@ class SequentialInput {
     void SkipPrefix(const QByteArray& prefix);
 
     // Reads the next record into record, keeping at most maxKeep of its bytes
-    // (the rest is skipped; -1 keeps all). False when no record is left or
-    // reading failed (see Failed).
-    bool ReadRecord(QByteArray* record, qsizetype maxKeep = -1);
+    // (the rest is skipped; -1 keeps all). With lastIfLong, a record that
+    // reaches maxKeep bytes is the last one read: its rest and what follows
+    // stay unread, so an endless one cannot hold the reader. False when no
+    // record is left or reading failed (see Failed).
+    bool ReadRecord(QByteArray* record, qsizetype maxKeep = -1, bool lastIfLong = false);
 
     // True once no record is left to read.
     bool AtEnd();
