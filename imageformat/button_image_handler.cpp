@@ -108,19 +108,30 @@ bool ButtonImageHandler::read(QImage* image) {
         error_ = DrawFailedText(DeviceName(device()), QStringLiteral("not enough memory"));
         return false;
     }
+    // The grey of each pixel character, by the window's colours; -1 for any
+    // other character.
+    static const std::array<int, 256> greys = [] {
+        std::array<int, 256> t{};
+        for (int c = 0; c < 256; ++c) {
+            const ColourValue colour = ButtonColour(static_cast<char>(c));
+            t[c] = colour < 0 ? -1 : static_cast<int>(colour & 0xFF);
+        }
+        return t;
+    }();
     for (int r = 0; r < rows; ++r) {
-        const QByteArray& row = rows_[r];
+        const QByteArray& row = std::as_const(rows_)[r];
+        const auto* chars = reinterpret_cast<const uchar*>(row.constData());
         uchar* line = out.scanLine(r);
         for (int c = 0; c < cols; ++c) {
-            const ColourValue colour = c < row.size() ? ButtonColour(row[c]) : -1;
-            if (colour < 0) {
+            const int grey = c < row.size() ? greys[chars[c]] : -1;
+            if (grey < 0) {
                 // A short row ends the message with ")" and nothing after it.
                 const QString found =
                     c < row.size() ? QString(QChar::fromLatin1(row[c])) : QString();
                 error_ = UnknownValueText(c + 1, r + 1, found);
                 return false;
             }
-            line[c] = static_cast<uchar>(colour & 0xFF);
+            line[c] = static_cast<uchar>(grey);
         }
     }
     *image = std::move(out);
