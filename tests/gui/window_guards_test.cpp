@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "conversion/button_file.h"
 #include "gui_test_support.h"
 #include "platform/file_list_box.h"
 #include "platform/folder_list_box.h"
@@ -146,15 +145,6 @@ class WindowGuardsTest : public QObject, private CaseFolders {
         QVERIFY(s.Tick());
         QCOMPARE(s.boxes->shown.size(), 1);
         QCOMPARE(s.boxes->shown[0].text, QStringLiteral("Unknown button value : ( 2, 1)x"));
-    }
-
-    void aFirstRowTooWideToDrawIsNotReadFurther() {
-        const QString path = Fresh() + "/wide.BTN";
-        WriteAll(path, "00000:" + QByteArray(40000, '3') + "\r\n00001:3\r\n");
-        ButtonFileRows rows;
-        ScriptedMessageBoxes boxes;
-        QCOMPARE(ReadButtonFile(path, rows, boxes), 1);
-        QVERIFY(rows[0].size() > 32764);
     }
 
     void withoutAHomeTheFoldersAreKeptForTheRunOnly() {
