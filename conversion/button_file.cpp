@@ -12,6 +12,28 @@ constexpr qsizetype kPrefixLength = 6;
 // One character more than the widest drawable row is enough to refuse a row.
 constexpr qsizetype kKeptRecord = kPrefixLength + kMaxButtonColumns + 1;
 
+// The records of an opened input as rows, at most 1000 of them.
+bool ReadRecords(SequentialInput& input, ButtonFileRows& read, bool& truncated, QString* error) {
+    // Editors that save as UTF-8 may put a byte-order mark first; it is not
+    // part of the first row number.
+    input.SkipPrefix(QByteArrayLiteral("\xEF\xBB\xBF"));
+    QByteArray record;
+    // A first row too wide to draw refuses the file whatever follows, so
+    // reading ends there: an endless first line (a device) cannot hold it.
+    while (read.size() < kMaxButtonRows &&
+           input.ReadRecord(&record, kKeptRecord, /*lastIfLong=*/read.isEmpty())) {
+        read.append(record.size() > kPrefixLength ? record.mid(kPrefixLength) : QByteArray());
+    }
+    if (!input.Failed() && read.size() == kMaxButtonRows) {
+        truncated = !input.AtEnd();
+    }
+    if (input.Failed()) {
+        *error = input.Error();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int ReadButtonFile(const QString& path, ButtonFileRows& rows, MessageBoxes& boxes,
@@ -25,21 +47,7 @@ int ReadButtonFile(const QString& path, ButtonFileRows& rows, MessageBoxes& boxe
         if (!input.Open(path, error)) {
             return false;
         }
-        // Editors that save as UTF-8 may put a byte-order mark first; it is
-        // not part of the first row number.
-        input.SkipPrefix(QByteArrayLiteral("\xEF\xBB\xBF"));
-        QByteArray record;
-        while (read.size() < kMaxButtonRows && input.ReadRecord(&record, kKeptRecord)) {
-            read.append(record.size() > kPrefixLength ? record.mid(kPrefixLength) : QByteArray());
-        }
-        if (!input.Failed() && read.size() == kMaxButtonRows) {
-            truncated = !input.AtEnd();
-        }
-        if (input.Failed()) {
-            *error = input.Error();
-            return false;
-        }
-        return true;
+        return ReadRecords(input, read, truncated, error);
     });
     if (!done) {
         return 0;
@@ -49,6 +57,21 @@ int ReadButtonFile(const QString& path, ButtonFileRows& rows, MessageBoxes& boxe
     }
     if (read.isEmpty()) {
         return 0;
+    }
+    rows = std::move(read);
+    return static_cast<int>(rows.size());
+}
+
+int ReadButtonFile(QIODevice& device, ButtonFileRows& rows, QString* error, ReadNotes* notes) {
+    SequentialInput input;
+    input.Open(device);
+    ButtonFileRows read;
+    bool truncated = false;
+    if (!ReadRecords(input, read, truncated, error)) {
+        return 0;
+    }
+    if (notes != nullptr) {
+        notes->truncated = truncated;
     }
     rows = std::move(read);
     return static_cast<int>(rows.size());

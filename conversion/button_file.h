@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
@@ -24,6 +25,12 @@ struct ReadNotes {
 // also reads as 0 rows. Rows wider than any drawable row are kept only as far
 // as needed to tell that they are too wide.
 int ReadButtonFile(const QString& path, ButtonFileRows& rows, MessageBoxes& boxes,
+                   ReadNotes* notes = nullptr);
+
+// The same reader for an open device, read from where it stands (an image
+// codec is handed one): no questions asked. Returns the row count; 0 for an
+// empty device, and 0 with *error set when reading failed.
+int ReadButtonFile(QIODevice& device, ButtonFileRows& rows, QString* error,
                    ReadNotes* notes = nullptr);
 
 // Writes one button file line: the row number as five zero-padded digits

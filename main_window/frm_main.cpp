@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
@@ -13,9 +15,14 @@
 #include <algorithm>
 #include <cmath>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 #include "about/frm_about.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/drawing_to_bitmap.h"
+#include "conversion/messages.h"
 #include "main_window/layout.h"
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
@@ -68,6 +75,26 @@ void SelectWritten(FileListBox* list, const QString& name) {
     if (index >= 0) {
         list->SetSelected(static_cast<int>(index));
     }
+}
+
+// Fails when writing output would land on source, the file being converted:
+// the same file once links are followed, as the system follows them when the
+// file is written. A conversion must never replace its own source.
+bool NotTheSource(const QString& source, const QString& output, QString* error) {
+#ifdef Q_OS_UNIX
+    struct stat from {};
+    struct stat to {};
+    const bool same = ::stat(QFile::encodeName(source).constData(), &from) == 0 &&
+                      ::stat(QFile::encodeName(output).constData(), &to) == 0 &&
+                      from.st_dev == to.st_dev && from.st_ino == to.st_ino;
+#else
+    const QString canonical = QFileInfo(source).canonicalFilePath();
+    const bool same = !canonical.isEmpty() && canonical == QFileInfo(output).canonicalFilePath();
+#endif
+    if (same) {
+        *error = QStringLiteral("this is the file being converted");
+    }
+    return !same;
 }
 
 }  // namespace
@@ -164,12 +191,23 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
             [this] { DriveChange(drvBMP, dirBMP, LastBMPPath); });
     connect(drvButtons, &DriveListBox::Change, this,
             [this] { DriveChange(drvButtons, dirButtons, LastButtonsPath); });
-    connect(dirBMP, &FolderListBox::Change, this,
-            [this] { FolderChange(dirBMP, fileBMP, picBMP); });
+    connect(dirBMP, &FolderListBox::Change, this, [this] { FolderChange(dirBMP, fileBMP); });
     connect(dirButtons, &FolderListBox::Change, this,
-            [this] { FolderChange(dirButtons, fileButtons, picButtons); });
+            [this] { FolderChange(dirButtons, fileButtons); });
     connect(fileBMP, &FileListBox::Click, this, &FrmMain::fileBMP_Click);
     connect(fileButtons, &FileListBox::Click, this, &FrmMain::fileButtons_Click);
+    // A preview shows the selected file or nothing: never a file that is no
+    // longer selected, perhaps no longer there.
+    connect(fileBMP, &FileListBox::NothingSelected, this, [this] {
+        picBMP->Surface().ClearPicture();
+        picBMP->update();
+    });
+    connect(fileButtons, &FileListBox::NothingSelected, this, [this] {
+        picButtons->Surface().ReserveRaster(0, 0);
+        picButtons->Surface().Cls();
+        picButtons->update();
+        Button = ButtonSize{};  // so the arrow has no drawing to convert
+    });
     for (auto* list : {drvBMP, drvButtons}) {
         connect(list, &DriveListBox::KeyDown, this, &FrmMain::List_KeyDown);
     }
@@ -353,17 +391,22 @@ void FrmMain::DriveChange(DriveListBox* drive, FolderListBox* folders, QString& 
     }
 }
 
-void FrmMain::FolderChange(FolderListBox* folders, FileListBox* files, PictureBox* preview) {
+void FrmMain::FolderChange(FolderListBox* folders, FileListBox* files) {
+    // A list left without a selection clears its preview itself.
     files->SetPath(folders->Path());
     if (files->ListCount() > 0) {
         files->SetSelected(0);
-    } else {
-        preview->Surface().Cls();
-        preview->update();
     }
 }
 
 void FrmMain::fileBMP_Click() {
+    // While the window loads, hidden, the start-up tick previews the first
+    // files once it is shown; a preview before would be work thrown away, and
+    // a message about a bad file would stand on an empty screen, then come
+    // again.
+    if (!isVisible()) {
+        return;
+    }
     const Hourglass hourglass;
     const QString path = FolderPrefix(fileBMP->Path()) + fileBMP->FileName();
     QString error;
@@ -379,6 +422,9 @@ void FrmMain::fileBMP_Click() {
 }
 
 void FrmMain::fileButtons_Click() {
+    if (!isVisible()) {
+        return;  // as for the bitmap preview
+    }
     const Hourglass hourglass;
     const QString path = FolderPrefix(fileButtons->Path()) + fileButtons->FileName();
     DrawButtonFile(path, picButtons->Surface(), *boxes_, Button);
@@ -414,6 +460,11 @@ void FrmMain::cmdToBMP_Click() {
     // An existing file whose name differs only in case is the one replaced.
     const QString name =
         ExistingNameIgnoringCase(folder, OutputName(source, QStringLiteral(".bmp")));
+    if (!RetryUntilDone(*boxes_, kSaveAction, folder + name, kSaveTitle, [&](QString* error) {
+            return NotTheSource(FolderPrefix(fileButtons->Path()) + source, folder + name, error);
+        })) {
+        return;
+    }
     // The drawing the preview holds, whole even where the box shows only part.
     if (ConvertDrawingToBitmap(picButtons->Surface(), Button, picWorking, PicOut, folder + name,
                                *boxes_) != BitmapResult::Written) {
@@ -433,6 +484,11 @@ void FrmMain::cmdToButton_Click() {
     const QString targetFolder = FolderPrefix(fileButtons->Path());
     const QString name =
         ExistingNameIgnoringCase(targetFolder, OutputName(source, QStringLiteral(".Btn")));
+    if (!RetryUntilDone(*boxes_, kSaveAction, targetFolder + name, kSaveTitle, [&](QString* error) {
+            return NotTheSource(sourceFolder + source, targetFolder + name, error);
+        })) {
+        return;
+    }
     if (!ConvertBitmapToButton(sourceFolder + source, targetFolder + name, picWorking, PicOut,
                                *boxes_)) {
         return;

@@ -89,17 +89,22 @@ bool FileListBox::read(QString* error) {
         names.removeIf([](const QString& name) { return name.startsWith(QLatin1Char('.')); });
         std::sort(names.begin(), names.end(), FileNameLess);
     }
-    const QSignalBlocker quiet(this);
-    clear();
-    addItems(names);
-    if (!keep.isEmpty()) {
-        const QList<QListWidgetItem*> found = findItems(keep, Qt::MatchExactly);
-        if (!found.isEmpty()) {
-            setCurrentItem(found.first(), QItemSelectionModel::ClearAndSelect);
+    {
+        const QSignalBlocker quiet(this);
+        clear();
+        addItems(names);
+        if (!keep.isEmpty()) {
+            const QList<QListWidgetItem*> found = findItems(keep, Qt::MatchExactly);
+            if (!found.isEmpty()) {
+                setCurrentItem(found.first(), QItemSelectionModel::ClearAndSelect);
+            }
         }
     }
     if (!listed && error != nullptr) {
         *error = why;
+    }
+    if (selectedItems().isEmpty()) {
+        Q_EMIT NothingSelected();
     }
     return listed;
 }

@@ -1,15 +1,20 @@
 #pragma once
 
-#include <QGuiApplication>
-
 namespace tavrel {
 
 // The wait pointer for as long as the guard lives: every way out of a scope,
 // failures included, returns the pointer to what it was.
+//
+// The window does its work on the one thread that also takes the user's
+// input, so a click or key given while the hourglass is up waits in the queue
+// and would act afterwards on whatever the window shows by then (the file a
+// conversion has just selected, say). When the outermost guard ends, such
+// input is dropped instead; the boxes that ask the user something meanwhile
+// take their answers as usual.
 class Hourglass {
   public:
-    Hourglass() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Hourglass() { QGuiApplication::restoreOverrideCursor(); }
+    Hourglass();
+    ~Hourglass();
     Hourglass(const Hourglass&) = delete;
     Hourglass& operator=(const Hourglass&) = delete;
 };

@@ -13,13 +13,20 @@ bool SequentialInput::Open(const QString& path, QString* error) {
     if (!OpenRegularFile(path, file_, error)) {
         return false;
     }
+    device_ = &file_;
     return true;
+}
+
+void SequentialInput::Open(QIODevice& device) {
+    Close();
+    device_ = &device;
 }
 
 void SequentialInput::Close() {
     if (file_.isOpen()) {
         file_.close();
     }
+    device_ = nullptr;
     buffer_.clear();
     pos_ = 0;
     started_ = false;
@@ -33,14 +40,14 @@ bool SequentialInput::fill() {
     if (pos_ < buffer_.size()) {
         return true;
     }
-    if (failed_ || !file_.isOpen()) {
+    if (failed_ || device_ == nullptr) {
         return false;
     }
     buffer_.resize(kChunk);
-    const qint64 n = file_.read(buffer_.data(), kChunk);
+    const qint64 n = device_->read(buffer_.data(), kChunk);
     if (n < 0) {
         failed_ = true;
-        error_ = file_.errorString();
+        error_ = device_->errorString();
         buffer_.clear();
         pos_ = 0;
         return false;
@@ -67,7 +74,7 @@ bool SequentialInput::AtEnd() {
     return !fill();
 }
 
-bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep) {
+bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep, bool lastIfLong) {
     record->clear();
     if (done_ || failed_) {
         return false;
@@ -103,6 +110,10 @@ bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep) {
             record->append(begin, take);
         } else if (record->size() < maxKeep) {
             record->append(begin, std::min(take, maxKeep - record->size()));
+        }
+        if (lastIfLong && maxKeep >= 0 && record->size() >= maxKeep) {
+            done_ = true;
+            return true;
         }
         pos_ += take;
         if (p == end) {

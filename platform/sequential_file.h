@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QIODevice>
 #include <QString>
 
 namespace tavrel {
@@ -16,14 +17,19 @@ class SequentialInput {
   public:
     // Opens a regular file; false with a description otherwise.
     bool Open(const QString& path, QString* error);
+    // Reads an open device from where it stands instead; it stays the
+    // caller's and is not closed here.
+    void Open(QIODevice& device);
 
     // Before the first read: skips prefix when the file starts with it.
     void SkipPrefix(const QByteArray& prefix);
 
     // Reads the next record into record, keeping at most maxKeep of its bytes
-    // (the rest is skipped; -1 keeps all). False when no record is left or
-    // reading failed (see Failed).
-    bool ReadRecord(QByteArray* record, qsizetype maxKeep = -1);
+    // (the rest is skipped; -1 keeps all). With lastIfLong, a record that
+    // reaches maxKeep bytes is the last one read: its rest and what follows
+    // stay unread, so an endless one cannot hold the reader. False when no
+    // record is left or reading failed (see Failed).
+    bool ReadRecord(QByteArray* record, qsizetype maxKeep = -1, bool lastIfLong = false);
 
     // True once no record is left to read.
     bool AtEnd();
@@ -37,6 +43,7 @@ class SequentialInput {
     bool fill();
 
     QFile file_;
+    QIODevice* device_ = nullptr;  // file_ or the caller's device
     QByteArray buffer_;
     qsizetype pos_ = 0;
     bool started_ = false;

@@ -4,8 +4,23 @@
 
 namespace tavrel {
 
+namespace {
+
+bool HasSettingsFolder() {
+    return !qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME") || !qEnvironmentVariableIsEmpty("HOME");
+}
+
+QString MemoryKey(const QString& section, const QString& key) {
+    return section + QLatin1Char('/') + key;
+}
+
+}  // namespace
+
 QString SettingsStore::Read(const QString& section, const QString& key,
                             const QString& fallback) const {
+    if (!HasSettingsFolder()) {
+        return inMemory_.value(MemoryKey(section, key), fallback);
+    }
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
                        QStringLiteral("Tavrel"));
     settings.beginGroup(section);
@@ -14,6 +29,10 @@ QString SettingsStore::Read(const QString& section, const QString& key,
 }
 
 bool SettingsStore::Write(const QString& section, const QString& key, const QString& value) {
+    if (!HasSettingsFolder()) {
+        inMemory_.insert(MemoryKey(section, key), value);
+        return true;
+    }
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
                        QStringLiteral("Tavrel"));
     settings.beginGroup(section);

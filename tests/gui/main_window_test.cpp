@@ -130,7 +130,7 @@ class MainWindowTest : public QObject, private CaseFolders {
         QVERIFY(s.boxes->shown.isEmpty());
     }
 
-    void folderChangeBlanksTheButtonPreviewButKeepsTheBitmap() {
+    void folderChangeToAnEmptyFolderBlanksBothPreviews() {
         const QString dir = Fresh();
         WriteBitmap(dir + "/full/a.bmp", 3, 3, qRgb(0, 0, 0));
         WriteButton(dir + "/full/a.BTN", {"3"});
@@ -147,7 +147,7 @@ class MainWindowTest : public QObject, private CaseFolders {
         QVERIFY(w.dirButtons->SetPath(dir + "/empty"));
         QCOMPARE(bmp.Counts(), (QList<int>{0, 1, 0}));
         QCOMPARE(w.fileBMP->ListCount(), 0);
-        QCOMPARE(Pixel(w.picBMP, 1, 1), qRgb(0, 0, 0));  // the bitmap loaded last
+        QCOMPARE(Pixel(w.picBMP, 1, 1), qRgb(255, 255, 255));
         QCOMPARE(Pixel(w.picButtons, 1, 1), qRgb(255, 255, 255));
     }
 
@@ -208,7 +208,7 @@ class MainWindowTest : public QObject, private CaseFolders {
         }
 
         // Another key is the list's own; F5 after the last file went away
-        // leaves the list empty and the preview as it was.
+        // leaves the list empty and the preview blank.
         QSignalSpy clicks(w.fileButtons, &FileListBox::Click);
         QTest::keyClick(w.dirBMP, Qt::Key_F4);
         QCOMPARE(clicks.count(), 0);
@@ -216,7 +216,7 @@ class MainWindowTest : public QObject, private CaseFolders {
         QDir().mkpath(dir + "/t");
         QTest::keyClick(w.fileButtons, Qt::Key_F5);
         QCOMPARE(w.fileButtons->ListCount(), 0);
-        QCOMPARE(Pixel(w.picButtons, 1, 1), qRgb(0, 0, 0));
+        QCOMPARE(Pixel(w.picButtons, 1, 1), qRgb(255, 255, 255));
     }
 
     void resizeKeepsBothSelections() {
