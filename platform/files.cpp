@@ -329,9 +329,10 @@ bool WriteInPlace(const QByteArray& path, const QByteArray& data, bool sync, QSt
 // sticky bits are not either: they would hand the old owner's rights to
 // whoever wrote the new content.
 bool KeepOwnerAndMode(int fd, const struct stat& old, int* err) {
+    static const uid_t user = ::geteuid();
+    static const gid_t group = ::getegid();
     mode_t mode = old.st_mode & 07777;
-    if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
-        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    if ((old.st_uid != user || old.st_gid != group) && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
         mode &= 0777;
     }
     if (::fchmod(fd, mode) != 0) {
