@@ -3,7 +3,11 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+
+#include <fcntl.h>
 
 #include "cli/options.h"
 #include "cli/plan.h"
@@ -36,6 +40,19 @@ void DropQtDiagnostics(QtMsgType type, const QMessageLogContext&, const QString&
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A standard descriptor the caller closed would be taken by the next file
+    // opened, an output among them, and a message or the --verbose list
+    // would go into that file. Each takes the lowest free descriptor, so
+    // this must come before anything else opens one.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDWR) < 0) {
+            ::open("/", O_PATH);  // no /dev/null: a placeholder that takes no write
+        }
+    }
+    // A write past the file-size limit then fails with "File too large" and
+    // is reported like any other, instead of killing the run with its
+    // temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The command line byte for byte, before Qt sees it: Qt's own list loses
     // the bytes of a name that is not valid UTF-8.
     QList<QByteArray> arguments;
