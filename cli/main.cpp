@@ -11,6 +11,7 @@
 
 #include "cli/options.h"
 #include "cli/plan.h"
+#include "cli/printable.h"
 #include "cli/runner.h"
 
 namespace {
@@ -21,8 +22,8 @@ void Print(FILE* stream, const QString& text) {
 }
 
 int UsageError(const QString& error) {
-    Print(stderr, QStringLiteral("tavrel-convert: ") + error + QLatin1Char('\n') +
-                      tavrel::cli::ShortUsage());
+    Print(stderr, QStringLiteral("tavrel-convert: ") + tavrel::cli::Printable(error) +
+                      QLatin1Char('\n') + tavrel::cli::ShortUsage());
     return 2;
 }
 
@@ -33,7 +34,8 @@ int UsageError(const QString& error) {
 // after which Qt ends the program, is still printed.
 void DropQtDiagnostics(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtFatalMsg) {
-        Print(stderr, QStringLiteral("tavrel-convert: ") + text + QLatin1Char('\n'));
+        Print(stderr, QStringLiteral("tavrel-convert: ") + tavrel::cli::Printable(text) +
+                          QLatin1Char('\n'));
     }
 }
 

@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/printable.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/drawing_to_bitmap.h"
@@ -260,25 +261,6 @@ bool WriteOut(FILE* stream, const QString& text) {
     return std::fwrite(bytes.constData(), 1, size, stream) == size && std::fflush(stream) == 0;
 }
 
-// One line per message: a line break in the path or in the text (between the
-// action and the error) becomes a space. Other control characters, which a
-// file's content or name may carry (a NUL, an escape sequence for the
-// terminal), are shown as \xNN instead of being sent to the terminal.
-QString OneLine(const QString& text) {
-    QString line;
-    line.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == QChar(13) || c == QChar(10)) {
-            line += QLatin1Char(' ');
-        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
-            line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            line += c;
-        }
-    }
-    return line;
-}
-
 // Prints what the workers finish in input order, whatever order they finish
 // in, so the output does not depend on the number of jobs; keeps the
 // progress line on a terminal.
@@ -317,8 +299,8 @@ class Reporter {
         const std::lock_guard lock(mutex_);
         clearProgress();
         failed_ = true;
-        WriteOut(stderr, QStringLiteral("tavrel-convert: ") + OneLine(folder) +
-                             QStringLiteral(": ") + OneLine(text) + QLatin1Char('\n'));
+        WriteOut(stderr, QStringLiteral("tavrel-convert: ") + Printable(folder) +
+                             QStringLiteral(": ") + Printable(text) + QLatin1Char('\n'));
     }
 
     // Prints the count of files not converted. Returns the exit status.
@@ -370,8 +352,8 @@ class Reporter {
         }
         clearProgress();
         if (options_.verbose && outcome.written && !stdoutClosed_ &&
-            !WriteOut(stdout,
-                      job.input + QStringLiteral(" -> ") + job.output + QLatin1Char('\n'))) {
+            !WriteOut(stdout, Printable(job.input) + QStringLiteral(" -> ") +
+                                  Printable(job.output) + QLatin1Char('\n'))) {
             // Nobody reads the list any more (| head): stop as on Ctrl-C.
             const int err = errno;
             stdoutClosed_ = true;
@@ -380,8 +362,8 @@ class Reporter {
                                  QLatin1Char('\n'));
         }
         for (const QString& text : outcome.messages) {
-            WriteOut(stderr, QStringLiteral("tavrel-convert: ") + OneLine(job.input) +
-                                 QStringLiteral(": ") + OneLine(text) + QLatin1Char('\n'));
+            WriteOut(stderr, QStringLiteral("tavrel-convert: ") + Printable(job.input) +
+                                 QStringLiteral(": ") + Printable(text) + QLatin1Char('\n'));
         }
     }
 
@@ -394,7 +376,8 @@ class Reporter {
             return;
         }
         lastDraw_ = now;
-        QString line = QStringLiteral("[%1/%2] %3").arg(done_).arg(jobs_.size()).arg(lastName_);
+        QString line =
+            QStringLiteral("[%1/%2] %3").arg(done_).arg(jobs_.size()).arg(Printable(lastName_));
         winsize size{};
         if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) {
             // Never wrap: a wrapped line could not be overwritten in place.
