@@ -1,7 +1,6 @@
 #include "cli/runner.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QSet>
 #include <QStringList>
 
@@ -70,31 +69,48 @@ void CatchInterrupts() {
 // jobs that write nothing leave no folder behind. Shared by the workers.
 class FolderMaker {
   public:
-    // True when the folder was missing and has been made in this run (by
-    // this or another worker, maybe as the parent of another), so that a
-    // save that failed for its lack is worth another go.
-    bool Make(const QString& folder) {
+    // Makes folder as mkdir -p does, each step of the path as given, so that
+    // ".." after a link goes where the system takes it. True when the folder
+    // was missing and has been made in this run (by this or another worker,
+    // maybe as the parent of another), so that a save that failed for its
+    // lack is worth another go; false with *err set when one cannot be made.
+    bool Make(const QString& folder, int* err) {
         const std::lock_guard lock(mutex_);
-        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
-        if (made_.contains(path)) {
-            return true;
+        QByteArray path = QFile::encodeName(folder);
+        while (path.size() > 1 && path.endsWith('/')) {
+            path.chop(1);
         }
-        QStringList missing;
-        for (QString f = path; !QFileInfo::exists(f); f = QFileInfo(f).path()) {
-            missing.append(f);
+        bool madeAny = false;
+        for (qsizetype end = 1; end <= path.size(); ++end) {
+            if (end < path.size() && (path[end] != '/' || path[end - 1] == '/')) {
+                continue;
+            }
+            const QByteArray step = path.left(end);
+            if (::mkdir(step.constData(), 0777) == 0) {
+                made_.push_back(step);
+                madeSet_.insert(step);
+                madeAny = true;
+            } else if (errno != EEXIST) {
+                *err = errno;
+                return false;
+            }
         }
-        if (missing.isEmpty() || !QDir().mkpath(path)) {
-            return false;
+        return madeAny || madeSet_.contains(path);
+    }
+
+    // Removes the folders made in this run that nothing was written into,
+    // the last made first; a folder that holds anything stays.
+    void RemoveUnused() {
+        const std::lock_guard lock(mutex_);
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+            ::rmdir(it->constData());
         }
-        for (const QString& f : missing) {
-            made_.insert(f);
-        }
-        return true;
     }
 
   private:
     std::mutex mutex_;
-    QSet<QString> made_;  // cleaned absolute paths
+    std::vector<QByteArray> made_;  // in the order made
+    QSet<QByteArray> madeSet_;
 };
 
 // Lets go of the files that outputs replace, on helper threads. Renaming a
@@ -186,14 +202,20 @@ class Releaser {
 // missing makes the folder and answers Retry once.
 class PrintedBoxes : public MessageBoxes {
   public:
-    PrintedBoxes(const QString& outputFolder, FolderMaker& folders)
-        : outputFolder_(outputFolder), folders_(folders) {}
+    PrintedBoxes(const Job& job, FolderMaker& folders) : job_(job), folders_(folders) {}
 
     Answer RetryCancel(const QString& text, const QString& title) override {
-        if (title == kSaveTitle && !madeFolder_ && !outputFolder_.isEmpty() &&
-            folders_.Make(outputFolder_)) {
+        if (title == kSaveTitle && !madeFolder_ && !job_.outputFolder.isEmpty()) {
             madeFolder_ = true;
-            return Answer::Retry;
+            int err = 0;
+            if (folders_.Make(job_.outputFolder, &err)) {
+                return Answer::Retry;
+            }
+            if (err != 0) {
+                // Why the folder is missing, not that it is.
+                texts.append(FailureText(kSaveAction, job_.output, ErrnoText(err)));
+                return Answer::Cancel;
+            }
         }
         texts.append(text);
         return Answer::Cancel;
@@ -203,7 +225,7 @@ class PrintedBoxes : public MessageBoxes {
     QStringList texts;
 
   private:
-    const QString& outputFolder_;
+    const Job& job_;
     FolderMaker& folders_;
     bool madeFolder_ = false;
 };
@@ -234,7 +256,7 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders) {
         outcome.messages.append(job.failure);
         return outcome;
     }
-    PrintedBoxes boxes(job.outputFolder, folders);
+    PrintedBoxes boxes(job, folders);
     const SaveOptions save{.syncEachFile = false};
     if (job.direction == Direction::ToButton) {
         outcome.written =
@@ -324,12 +346,14 @@ class Reporter {
     }
 
     // The folders written into (where the writes landed), for the sync at
-    // the end.
+    // the end: as the path to the file names them, since a link in it may
+    // lead anywhere.
     QStringList WrittenFolders() const {
         QSet<QString> folders;
         for (size_t i = 0; i < jobs_.size(); ++i) {
             if (outcomes_[i].written) {
-                folders.insert(QFileInfo(jobs_[i].target).absolutePath());
+                const QString& target = jobs_[i].target;
+                folders.insert(QDir::current().filePath(target.left(target.lastIndexOf('/') + 1)));
             }
         }
         QStringList sorted(folders.begin(), folders.end());
@@ -441,6 +465,7 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
         t.join();
     }
     releaser.Finish();
+    folders.RemoveUnused();
     reporter.ReportRest();
     // One sync for the whole run instead of one per file.
     // A write-back failure is reported against the first folder written on
