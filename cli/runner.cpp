@@ -1,6 +1,8 @@
 #include "cli/runner.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImageReader>
 #include <QSet>
 #include <QStringList>
 
@@ -20,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/memory_budget.h"
 #include "cli/printable.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
@@ -112,6 +115,47 @@ class FolderMaker {
     std::vector<QByteArray> made_;  // in the order made
     QSet<QByteArray> madeSet_;
 };
+
+// What converting a file holds at its peak, from what its header announces
+// before anything is decoded. A picture: the working box, the crop, a
+// decoded copy and the text, 13 bytes a pixel. A button file: its drawing,
+// the working box and the crop, 12 bytes a pixel, at most a pixel for each
+// byte of the file and never more than the largest drawing. 0 when it cannot
+// be told, or when the reader refuses the picture unread for its size: the
+// conversion then reports the file without having held anything.
+qint64 PeakBytes(const Job& job) {
+    if (job.direction == Direction::ToButton) {
+        // The header is near the start; only a picture whose size comes
+        // later (a JPEG after a large thumbnail) is looked at whole.
+        QByteArray head;
+        qint64 fileSize = 0;
+        QString error;
+        if (!ReadFileHead(job.input, 4096, &head, &fileSize, &error)) {
+            return 0;
+        }
+        QBuffer buffer(&head);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        QFile file;
+        if (!reader.size().isValid() && fileSize > head.size() &&
+            OpenRegularFile(job.input, file, &error)) {
+            reader.setDevice(&file);
+        }
+        const QSize size = reader.size();
+        if (!size.isValid()) {
+            return 0;
+        }
+        const qint64 pixels = qint64(size.width()) * size.height();
+        const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
+        const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+        return limit > 0 && pixels * depth / 8 > limit ? 0 : pixels * 13;
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(job.input).constData(), &st) != 0) {
+        return 0;
+    }
+    return std::min<qint64>(st.st_size, qint64(kMaxButtonRows) * kMaxButtonColumns) * 12;
+}
 
 // Lets go of the files that outputs replace, on helper threads. Renaming a
 // new file over an old one frees the old one's storage inside the rename, and
@@ -249,11 +293,18 @@ struct Outcome {
     QStringList messages;
 };
 
-Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders) {
+Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget& memory) {
     Outcome outcome;
     outcome.ready = true;
     if (!job.failure.isEmpty()) {
         outcome.messages.append(job.failure);
+        return outcome;
+    }
+    const qint64 peak = PeakBytes(job);
+    if (!memory.Take(peak)) {
+        outcome.messages.append(
+            FailureText(job.direction == Direction::ToButton ? kLoadAction : kOpenAction, job.input,
+                        QStringLiteral("not enough memory")));
         return outcome;
     }
     PrintedBoxes boxes(job, folders);
@@ -272,6 +323,7 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders) {
                                                      boxes, save) == BitmapResult::Written;
         }
     }
+    memory.Give(peak);
     outcome.messages = std::move(boxes.texts);
     return outcome;
 }
@@ -437,8 +489,13 @@ class Reporter {
 
 int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     CatchInterrupts();
+    // The loader puts its allocation limit in force when first used; the
+    // estimates of the first jobs must see it too.
+    QString unused;
+    LoadPicture(QString(), &unused);
     Reporter reporter(jobs, options);
     FolderMaker folders;
+    MemoryBudget memory(MemoryBudget::ForThisMachine());
     Releaser releaser;
     std::atomic<size_t> next{0};
     auto work = [&] {
@@ -450,7 +507,7 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
             }
             const Job& job = jobs[index];
             const int replaced = job.failure.isEmpty() ? Releaser::Hold(job.target) : -1;
-            Outcome outcome = Convert(job, surfaces, folders);
+            Outcome outcome = Convert(job, surfaces, folders, memory);
             releaser.Release(replaced);
             reporter.Done(index, std::move(outcome));
         }

@@ -133,6 +133,29 @@ SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteAr
     return SmallFileRead::Read;
 }
 
+bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64* fileSize,
+                  QString* error) {
+    struct stat st {};
+    const int fd = OpenRegularFd(path, &st, error);
+    if (fd < 0) {
+        return false;
+    }
+    head->resize(std::min<qint64>(maxBytes, st.st_size));
+    ssize_t n;
+    do {
+        n = ::read(fd, head->data(), static_cast<size_t>(head->size()));
+    } while (n < 0 && errno == EINTR);
+    const int err = errno;
+    ::close(fd);
+    if (n < 0) {
+        *error = ErrnoText(err);
+        return false;
+    }
+    head->truncate(n);
+    *fileSize = st.st_size;
+    return true;
+}
+
 #else
 
 bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
@@ -151,6 +174,17 @@ bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
 
 SmallFileRead ReadSmallRegularFile(const QString&, qint64, QByteArray*, QString*) {
     return SmallFileRead::TooLarge;
+}
+
+bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64* fileSize,
+                  QString* error) {
+    QFile file;
+    if (!OpenRegularFile(path, file, error)) {
+        return false;
+    }
+    *head = file.read(maxBytes);
+    *fileSize = file.size();
+    return true;
 }
 
 #endif

@@ -22,6 +22,12 @@ enum class SmallFileRead { Read, TooLarge, Failed };
 SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteArray* contents,
                                    QString* error);
 
+// Up to maxBytes from the start of the regular file at path (links
+// followed), for a look at its header, and the file's size; fails as
+// OpenRegularFile would. One open and one read.
+bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64* fileSize,
+                  QString* error);
+
 // The system's description of an errno value ("No such file or directory").
 QString ErrnoText(int err);
 
