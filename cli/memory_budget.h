@@ -32,7 +32,9 @@ class MemoryBudget {
             return false;
         }
         std::unique_lock lock(mutex_);
-        freed_.wait(lock, [&] { return used_ + bytes <= total_; });
+        // Alone, a job always goes ahead: no estimate can make it wait for
+        // ever.
+        freed_.wait(lock, [&] { return used_ == 0 || used_ + bytes <= total_; });
         used_ += bytes;
         return true;
     }
