@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QSet>
 #include <QStringList>
@@ -135,7 +136,9 @@ qint64 PeakBytes(const Job& job) {
         }
         QBuffer buffer(&head);
         buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
+        // The name's extension first, as the loader does: asking every
+        // format whether it can read the header costs more than the read.
+        QImageReader reader(&buffer, QFileInfo(job.input).suffix().toLatin1().toLower());
         QFile file;
         if (!reader.size().isValid() && fileSize > head.size() &&
             OpenRegularFile(job.input, file, &error)) {
