@@ -310,6 +310,11 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
                         QStringLiteral("not enough memory")));
         return outcome;
     }
+    if (gInterrupted.load()) {
+        // Interrupted while it waited for room: it never started.
+        memory.Give(peak);
+        return Outcome{};
+    }
     PrintedBoxes boxes(job, folders);
     const SaveOptions save{.syncEachFile = false};
     if (job.direction == Direction::ToButton) {
