@@ -1,9 +1,15 @@
 #include <QApplication>
 
+#include <csignal>
+
 #include "main_window/frm_main.h"
 #include "resources/pictures.h"
 
 int main(int argc, char* argv[]) {
+    // Under a file-size limit a save that passes it fails with "File too
+    // large", and says so, instead of the signal ending the program with a
+    // temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrel"));
     QApplication::setOrganizationName(QStringLiteral("Tavrel"));

@@ -3,10 +3,15 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+
+#include <fcntl.h>
 
 #include "cli/options.h"
 #include "cli/plan.h"
+#include "cli/printable.h"
 #include "cli/runner.h"
 
 namespace {
@@ -17,8 +22,8 @@ void Print(FILE* stream, const QString& text) {
 }
 
 int UsageError(const QString& error) {
-    Print(stderr, QStringLiteral("tavrel-convert: ") + error + QLatin1Char('\n') +
-                      tavrel::cli::ShortUsage());
+    Print(stderr, QStringLiteral("tavrel-convert: ") + tavrel::cli::Printable(error) +
+                      QLatin1Char('\n') + tavrel::cli::ShortUsage());
     return 2;
 }
 
@@ -29,13 +34,27 @@ int UsageError(const QString& error) {
 // after which Qt ends the program, is still printed.
 void DropQtDiagnostics(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtFatalMsg) {
-        Print(stderr, QStringLiteral("tavrel-convert: ") + text + QLatin1Char('\n'));
+        Print(stderr, QStringLiteral("tavrel-convert: ") + tavrel::cli::Printable(text) +
+                          QLatin1Char('\n'));
     }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A standard descriptor the caller closed would be taken by the next file
+    // opened, an output among them, and a message or the --verbose list
+    // would go into that file. Each takes the lowest free descriptor, so
+    // this must come before anything else opens one.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDWR) < 0) {
+            ::open("/", O_PATH);  // no /dev/null: a placeholder that takes no write
+        }
+    }
+    // A write past the file-size limit then fails with "File too large" and
+    // is reported like any other, instead of killing the run with its
+    // temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The command line byte for byte, before Qt sees it: Qt's own list loses
     // the bytes of a name that is not valid UTF-8.
     QList<QByteArray> arguments;

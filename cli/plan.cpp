@@ -168,8 +168,9 @@ class Planner {
                 addFailure(path, kInvalidFileName);
                 continue;
             }
-            const QFileInfo info(path);
-            if (info.isDir()) {
+            struct stat st {};
+            const int err = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? 0 : errno;
+            if (err == 0 && S_ISDIR(st.st_mode)) {
                 if (options_.direction == Direction::ByName) {
                     plan_.usageError =
                         QStringLiteral(
@@ -180,7 +181,7 @@ class Planner {
                 }
                 scanFolder(path, QString());
             } else {
-                addFile(path, info);
+                addFile(path, err, st);
             }
         }
         decideOutputs();
@@ -197,12 +198,14 @@ class Planner {
     inline static const QString kInvalidFileName =
         QStringLiteral("not converted: its name is not valid UTF-8");
 
-    void addFile(const QString& path, const QFileInfo& info) {
+    // A path given that is no folder; err is why it could not be looked up
+    // (0 when st holds what it is).
+    void addFile(const QString& path, int err, const struct stat& st) {
         QString folder, name;
         SplitPath(path, &folder, &name);
-        const bool exists = info.exists();
-        if (const std::optional<FileKey> id = exists ? FileId(path) : std::nullopt) {
-            noteInput(*id, path);
+        const bool exists = err == 0;
+        if (exists) {
+            noteInput(KeyOf(st), path);
         }
         Direction direction = options_.direction;
         if (direction == Direction::ByName) {
@@ -220,7 +223,7 @@ class Planner {
             p.job.failure = exists ? QStringLiteral(
                                          "not a bitmap (.bmp) or button file (.btn); "
                                          "--to-button or --to-bmp converts it anyway")
-                                   : ErrnoText(ENOENT);
+                                   : ErrnoText(err);
         } else {
             p.job.outputFolder = options_.outputDir.isEmpty() ? folder : options_.outputDir;
             p.outputName = OutputName(name, direction);

@@ -1,7 +1,9 @@
 #include "cli/runner.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QSet>
 #include <QStringList>
 
@@ -21,6 +23,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/memory_budget.h"
+#include "cli/printable.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/drawing_to_bitmap.h"
@@ -69,32 +73,92 @@ void CatchInterrupts() {
 // jobs that write nothing leave no folder behind. Shared by the workers.
 class FolderMaker {
   public:
-    // True when the folder was missing and has been made in this run (by
-    // this or another worker, maybe as the parent of another), so that a
-    // save that failed for its lack is worth another go.
-    bool Make(const QString& folder) {
+    // Makes folder as mkdir -p does, each step of the path as given, so that
+    // ".." after a link goes where the system takes it. True when the folder
+    // was missing and has been made in this run (by this or another worker,
+    // maybe as the parent of another), so that a save that failed for its
+    // lack is worth another go; false with *err set when one cannot be made.
+    bool Make(const QString& folder, int* err) {
         const std::lock_guard lock(mutex_);
-        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
-        if (made_.contains(path)) {
-            return true;
+        QByteArray path = QFile::encodeName(folder);
+        while (path.size() > 1 && path.endsWith('/')) {
+            path.chop(1);
         }
-        QStringList missing;
-        for (QString f = path; !QFileInfo::exists(f); f = QFileInfo(f).path()) {
-            missing.append(f);
+        bool madeAny = false;
+        for (qsizetype end = 1; end <= path.size(); ++end) {
+            if (end < path.size() && (path[end] != '/' || path[end - 1] == '/')) {
+                continue;
+            }
+            const QByteArray step = path.left(end);
+            if (::mkdir(step.constData(), 0777) == 0) {
+                made_.push_back(step);
+                madeSet_.insert(step);
+                madeAny = true;
+            } else if (errno != EEXIST) {
+                *err = errno;
+                return false;
+            }
         }
-        if (missing.isEmpty() || !QDir().mkpath(path)) {
-            return false;
+        return madeAny || madeSet_.contains(path);
+    }
+
+    // Removes the folders made in this run that nothing was written into,
+    // the last made first; a folder that holds anything stays.
+    void RemoveUnused() {
+        const std::lock_guard lock(mutex_);
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+            ::rmdir(it->constData());
         }
-        for (const QString& f : missing) {
-            made_.insert(f);
-        }
-        return true;
     }
 
   private:
     std::mutex mutex_;
-    QSet<QString> made_;  // cleaned absolute paths
+    std::vector<QByteArray> made_;  // in the order made
+    QSet<QByteArray> madeSet_;
 };
+
+// What converting a file holds at its peak, from what its header announces
+// before anything is decoded. A picture: the working box, the crop, a
+// decoded copy and the text, 13 bytes a pixel. A button file: its drawing,
+// the working box and the crop, 12 bytes a pixel, at most a pixel for each
+// byte of the file and never more than the largest drawing. 0 when it cannot
+// be told, or when the reader refuses the picture unread for its size: the
+// conversion then reports the file without having held anything.
+qint64 PeakBytes(const Job& job) {
+    if (job.direction == Direction::ToButton) {
+        // The header is near the start; only a picture whose size comes
+        // later (a JPEG after a large thumbnail) is looked at whole.
+        QByteArray head;
+        qint64 fileSize = 0;
+        QString error;
+        if (!ReadFileHead(job.input, 4096, &head, &fileSize, &error)) {
+            return 0;
+        }
+        QBuffer buffer(&head);
+        buffer.open(QIODevice::ReadOnly);
+        // The name's extension first, as the loader does: asking every
+        // format whether it can read the header costs more than the read.
+        QImageReader reader(&buffer, QFileInfo(job.input).suffix().toLatin1().toLower());
+        QFile file;
+        if (!reader.size().isValid() && fileSize > head.size() &&
+            OpenRegularFile(job.input, file, &error)) {
+            reader.setDevice(&file);
+        }
+        const QSize size = reader.size();
+        if (!size.isValid()) {
+            return 0;
+        }
+        const qint64 pixels = qint64(size.width()) * size.height();
+        const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
+        const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+        return limit > 0 && pixels * depth / 8 > limit ? 0 : pixels * 13;
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(job.input).constData(), &st) != 0) {
+        return 0;
+    }
+    return std::min<qint64>(st.st_size, qint64(kMaxButtonRows) * kMaxButtonColumns) * 12;
+}
 
 // Lets go of the files that outputs replace, on helper threads. Renaming a
 // new file over an old one frees the old one's storage inside the rename, and
@@ -185,14 +249,20 @@ class Releaser {
 // missing makes the folder and answers Retry once.
 class PrintedBoxes : public MessageBoxes {
   public:
-    PrintedBoxes(const QString& outputFolder, FolderMaker& folders)
-        : outputFolder_(outputFolder), folders_(folders) {}
+    PrintedBoxes(const Job& job, FolderMaker& folders) : job_(job), folders_(folders) {}
 
     Answer RetryCancel(const QString& text, const QString& title) override {
-        if (title == kSaveTitle && !madeFolder_ && !outputFolder_.isEmpty() &&
-            folders_.Make(outputFolder_)) {
+        if (title == kSaveTitle && !madeFolder_ && !job_.outputFolder.isEmpty()) {
             madeFolder_ = true;
-            return Answer::Retry;
+            int err = 0;
+            if (folders_.Make(job_.outputFolder, &err)) {
+                return Answer::Retry;
+            }
+            if (err != 0) {
+                // Why the folder is missing, not that it is.
+                texts.append(FailureText(kSaveAction, job_.output, ErrnoText(err)));
+                return Answer::Cancel;
+            }
         }
         texts.append(text);
         return Answer::Cancel;
@@ -202,7 +272,7 @@ class PrintedBoxes : public MessageBoxes {
     QStringList texts;
 
   private:
-    const QString& outputFolder_;
+    const Job& job_;
     FolderMaker& folders_;
     bool madeFolder_ = false;
 };
@@ -226,14 +296,26 @@ struct Outcome {
     QStringList messages;
 };
 
-Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders) {
+Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget& memory) {
     Outcome outcome;
     outcome.ready = true;
     if (!job.failure.isEmpty()) {
         outcome.messages.append(job.failure);
         return outcome;
     }
-    PrintedBoxes boxes(job.outputFolder, folders);
+    const qint64 peak = PeakBytes(job);
+    if (!memory.Take(peak)) {
+        outcome.messages.append(
+            FailureText(job.direction == Direction::ToButton ? kLoadAction : kOpenAction, job.input,
+                        QStringLiteral("not enough memory")));
+        return outcome;
+    }
+    if (gInterrupted.load()) {
+        // Interrupted while it waited for room: it never started.
+        memory.Give(peak);
+        return Outcome{};
+    }
+    PrintedBoxes boxes(job, folders);
     const SaveOptions save{.syncEachFile = false};
     if (job.direction == Direction::ToButton) {
         outcome.written =
@@ -249,6 +331,7 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders) {
                                                      boxes, save) == BitmapResult::Written;
         }
     }
+    memory.Give(peak);
     outcome.messages = std::move(boxes.texts);
     return outcome;
 }
@@ -258,25 +341,6 @@ bool WriteOut(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
     const size_t size = static_cast<size_t>(bytes.size());
     return std::fwrite(bytes.constData(), 1, size, stream) == size && std::fflush(stream) == 0;
-}
-
-// One line per message: a line break in the path or in the text (between the
-// action and the error) becomes a space. Other control characters, which a
-// file's content or name may carry (a NUL, an escape sequence for the
-// terminal), are shown as \xNN instead of being sent to the terminal.
-QString OneLine(const QString& text) {
-    QString line;
-    line.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == QChar(13) || c == QChar(10)) {
-            line += QLatin1Char(' ');
-        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
-            line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            line += c;
-        }
-    }
-    return line;
 }
 
 // Prints what the workers finish in input order, whatever order they finish
@@ -317,8 +381,8 @@ class Reporter {
         const std::lock_guard lock(mutex_);
         clearProgress();
         failed_ = true;
-        WriteOut(stderr, QStringLiteral("tavrel-convert: ") + OneLine(folder) +
-                             QStringLiteral(": ") + OneLine(text) + QLatin1Char('\n'));
+        WriteOut(stderr, QStringLiteral("tavrel-convert: ") + Printable(folder) +
+                             QStringLiteral(": ") + Printable(text) + QLatin1Char('\n'));
     }
 
     // Prints the count of files not converted. Returns the exit status.
@@ -342,12 +406,14 @@ class Reporter {
     }
 
     // The folders written into (where the writes landed), for the sync at
-    // the end.
+    // the end: as the path to the file names them, since a link in it may
+    // lead anywhere.
     QStringList WrittenFolders() const {
         QSet<QString> folders;
         for (size_t i = 0; i < jobs_.size(); ++i) {
             if (outcomes_[i].written) {
-                folders.insert(QFileInfo(jobs_[i].target).absolutePath());
+                const QString& target = jobs_[i].target;
+                folders.insert(QDir::current().filePath(target.left(target.lastIndexOf('/') + 1)));
             }
         }
         QStringList sorted(folders.begin(), folders.end());
@@ -370,8 +436,8 @@ class Reporter {
         }
         clearProgress();
         if (options_.verbose && outcome.written && !stdoutClosed_ &&
-            !WriteOut(stdout,
-                      job.input + QStringLiteral(" -> ") + job.output + QLatin1Char('\n'))) {
+            !WriteOut(stdout, Printable(job.input) + QStringLiteral(" -> ") +
+                                  Printable(job.output) + QLatin1Char('\n'))) {
             // Nobody reads the list any more (| head): stop as on Ctrl-C.
             const int err = errno;
             stdoutClosed_ = true;
@@ -380,8 +446,8 @@ class Reporter {
                                  QLatin1Char('\n'));
         }
         for (const QString& text : outcome.messages) {
-            WriteOut(stderr, QStringLiteral("tavrel-convert: ") + OneLine(job.input) +
-                                 QStringLiteral(": ") + OneLine(text) + QLatin1Char('\n'));
+            WriteOut(stderr, QStringLiteral("tavrel-convert: ") + Printable(job.input) +
+                                 QStringLiteral(": ") + Printable(text) + QLatin1Char('\n'));
         }
     }
 
@@ -394,7 +460,8 @@ class Reporter {
             return;
         }
         lastDraw_ = now;
-        QString line = QStringLiteral("[%1/%2] %3").arg(done_).arg(jobs_.size()).arg(lastName_);
+        QString line =
+            QStringLiteral("[%1/%2] %3").arg(done_).arg(jobs_.size()).arg(Printable(lastName_));
         winsize size{};
         if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) {
             // Never wrap: a wrapped line could not be overwritten in place.
@@ -430,8 +497,13 @@ class Reporter {
 
 int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     CatchInterrupts();
+    // The loader puts its allocation limit in force when first used; the
+    // estimates of the first jobs must see it too.
+    QString unused;
+    LoadPicture(QString(), &unused);
     Reporter reporter(jobs, options);
     FolderMaker folders;
+    MemoryBudget memory(MemoryBudget::ForThisMachine());
     Releaser releaser;
     std::atomic<size_t> next{0};
     auto work = [&] {
@@ -443,7 +515,7 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
             }
             const Job& job = jobs[index];
             const int replaced = job.failure.isEmpty() ? Releaser::Hold(job.target) : -1;
-            Outcome outcome = Convert(job, surfaces, folders);
+            Outcome outcome = Convert(job, surfaces, folders, memory);
             releaser.Release(replaced);
             reporter.Done(index, std::move(outcome));
         }
@@ -458,6 +530,7 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
         t.join();
     }
     releaser.Finish();
+    folders.RemoveUnused();
     reporter.ReportRest();
     // One sync for the whole run instead of one per file.
     // A write-back failure is reported against the first folder written on

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <system_error>
 
 #ifdef Q_OS_UNIX
@@ -132,6 +133,29 @@ SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteAr
     return SmallFileRead::Read;
 }
 
+bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64* fileSize,
+                  QString* error) {
+    struct stat st {};
+    const int fd = OpenRegularFd(path, &st, error);
+    if (fd < 0) {
+        return false;
+    }
+    head->resize(std::min<qint64>(maxBytes, st.st_size));
+    ssize_t n;
+    do {
+        n = ::read(fd, head->data(), static_cast<size_t>(head->size()));
+    } while (n < 0 && errno == EINTR);
+    const int err = errno;
+    ::close(fd);
+    if (n < 0) {
+        *error = ErrnoText(err);
+        return false;
+    }
+    head->truncate(n);
+    *fileSize = st.st_size;
+    return true;
+}
+
 #else
 
 bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
@@ -152,27 +176,24 @@ SmallFileRead ReadSmallRegularFile(const QString&, qint64, QByteArray*, QString*
     return SmallFileRead::TooLarge;
 }
 
+bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64* fileSize,
+                  QString* error) {
+    QFile file;
+    if (!OpenRegularFile(path, file, error)) {
+        return false;
+    }
+    *head = file.read(maxBytes);
+    *fileSize = file.size();
+    return true;
+}
+
 #endif
 
 namespace {
 
+#ifndef Q_OS_UNIX
 // A target that exists but is not a regular file (a folder, a FIFO, a device)
 // is refused rather than replaced.
-#ifdef Q_OS_UNIX
-bool Replaceable(const FileStatus& existing, QString* error) {
-    if (existing.exists && !S_ISREG(existing.mode)) {
-        *error = NotRegularText(existing.mode);
-        return false;
-    }
-    return true;
-}
-
-bool TargetIsReplaceable(const QString& path, QString* error) {
-    FileStatus existing;
-    FinalLinkTarget(path, &existing);
-    return Replaceable(existing, error);
-}
-#else
 bool TargetIsReplaceable(const QString& path, QString* error) {
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -188,7 +209,6 @@ bool TargetIsReplaceable(const QString& path, QString* error) {
     }
     return true;
 }
-#endif
 
 bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* error) {
     QSaveFile file(path);
@@ -215,8 +235,56 @@ bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* err
     }
     return true;
 }
+#endif
 
 #ifdef Q_OS_UNIX
+
+// As many links as the system follows in one look-up before it gives up
+// with ELOOP.
+constexpr int kMaxLinks = 40;
+
+// Where a write to path lands, found as the system finds it: each link's
+// target is read as bytes and put after the folder part of the path that
+// led to it, untouched, so that the system itself resolves every folder (a
+// link to a folder, ".." after one) when it looks the next step up. path
+// itself when it is missing or its folder cannot be looked up: creating
+// the file there then fails with the system's own reason.
+struct LinkEnd {
+    QByteArray path;
+    bool exists = false;
+    struct stat st {};
+};
+
+bool FollowLinks(QByteArray path, LinkEnd* end, int* err) {
+    for (int links = 0;; ++links) {
+        if (::lstat(path.constData(), &end->st) != 0) {
+            if (path.endsWith('/')) {
+                *err = EISDIR;  // a link to "name/": only a folder could be there
+                return false;
+            }
+            end->path = path;
+            end->exists = false;
+            return true;
+        }
+        if (!S_ISLNK(end->st.st_mode)) {
+            end->path = path;
+            end->exists = true;
+            return true;
+        }
+        if (links == kMaxLinks) {
+            *err = ELOOP;
+            return false;
+        }
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t n = ::readlink(path.constData(), target.data(), target.size());
+        if (n < 0 || n == target.size()) {
+            *err = n < 0 ? errno : ENAMETOOLONG;
+            return false;
+        }
+        target.truncate(n);
+        path = target.startsWith('/') ? target : path.left(path.lastIndexOf('/') + 1) + target;
+    }
+}
 
 bool WriteAll(int fd, const QByteArray& data, int* err) {
     const char* p = data.constData();
@@ -236,62 +304,47 @@ bool WriteAll(int fd, const QByteArray& data, int* err) {
     return true;
 }
 
-// The same contract as QSaveFile, without its per-file fsync: QSaveFile always
-// syncs on commit, which costs milliseconds per file in a batch of hundreds.
-bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error) {
-    FileStatus existing;
-    const QString target = FinalLinkTarget(path, &existing);
-    if (!Replaceable(existing, error)) {
+// The text for a read-only folder holding a writable file on a file system
+// that cannot reserve the room for the new content first.
+const QString kCannotReplaceSafely =
+    QStringLiteral("the folder cannot be written and the file cannot be replaced safely");
+
+// Rewrites the existing file in place, for a folder that takes no new file.
+// Never cuts the old content short: the room for the whole new content is
+// reserved first, and the old bytes are touched only once it is there.
+bool WriteInPlace(const QByteArray& path, const QByteArray& data, bool sync, QString* error) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        *error = ErrnoText(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return false;
     }
-    const bool exists = existing.exists;
-    const QByteArray nativeTarget = QFile::encodeName(target);
-    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash < 0 ? QStringLiteral(".") : target.left(slash);
-
-    int fd = -1;
-    QByteArray tempName;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        const QString suffix =
-            QString::number(QRandomGenerator::global()->generate64() & 0xffffffffffULL, 36);
-        // Short, whatever the target's name: a long name plus a suffix
-        // could exceed the file system's limit.
-        tempName = QFile::encodeName(folder + QStringLiteral("/.tavrel-") + suffix +
-                                     QStringLiteral(".tmp"));
-        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *error = NotRegularText(st.st_mode);
+        return false;
     }
-    if (fd < 0) {
+    const off_t newSize = static_cast<off_t>(data.size());
+    if (newSize > 0 && ::fallocate(fd, 0, 0, newSize) != 0) {
         const int err = errno;
-        if (exists && (err == EACCES || err == EPERM || err == EROFS)) {
-            // The folder cannot take a new file, but the file itself may be
-            // writable: write in place, as QSaveFile's fallback does.
-            const int direct = ::open(nativeTarget.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            if (direct < 0) {
-                *error = ErrnoText(errno);
-                return false;
-            }
-            int writeErr = 0;
-            const bool ok = WriteAll(direct, data, &writeErr);
-            if (::close(direct) != 0 && ok) {
-                *error = ErrnoText(errno);
-                return false;
-            }
-            if (!ok) {
-                *error = ErrnoText(writeErr);
-                return false;
-            }
-            return true;
+        if (newSize > st.st_size) {
+            // A reservation that failed part-way may have grown the file.
+            [[maybe_unused]] const int restored = ::ftruncate(fd, st.st_size);
         }
-        *error = ErrnoText(err);
+        ::close(fd);
+        *error = err == EOPNOTSUPP || err == ENOSYS ? kCannotReplaceSafely : ErrnoText(err);
         return false;
     }
-
     int err = 0;
     bool ok = WriteAll(fd, data, &err);
-    if (ok && exists && ::fchmod(fd, existing.mode & 07777) != 0) {
+    if (ok && newSize < st.st_size && ::ftruncate(fd, newSize) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (ok && sync && ::fsync(fd) != 0) {
         err = errno;
         ok = false;
     }
@@ -299,7 +352,83 @@ bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error
         err = errno;
         ok = false;
     }
-    if (ok && ::rename(tempName.constData(), nativeTarget.constData()) != 0) {
+    if (!ok) {
+        *error = ErrnoText(err);
+    }
+    return ok;
+}
+
+// The replaced file's owner, group and mode for the new one, as install and
+// editors keep them. Where the owner or group cannot be kept, the set-id and
+// sticky bits are not either: they would hand the old owner's rights to
+// whoever wrote the new content.
+bool KeepOwnerAndMode(int fd, const struct stat& old, int* err) {
+    static const uid_t user = ::geteuid();
+    static const gid_t group = ::getegid();
+    mode_t mode = old.st_mode & 07777;
+    if ((old.st_uid != user || old.st_gid != group) && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        mode &= 0777;
+    }
+    if (::fchmod(fd, mode) != 0) {
+        *err = errno;
+        return false;
+    }
+    return true;
+}
+
+// Writes a temporary file beside the file the path's links end in and
+// renames it over that file once complete: the link itself stays a link.
+bool SaveReplacing(const QString& path, const QByteArray& data, bool sync, QString* error) {
+    LinkEnd target;
+    int err = 0;
+    if (!FollowLinks(QFile::encodeName(path), &target, &err)) {
+        *error = ErrnoText(err);
+        return false;
+    }
+    if (target.exists && !S_ISREG(target.st.st_mode)) {
+        *error = NotRegularText(target.st.st_mode);
+        return false;
+    }
+    const QByteArray folder = target.path.left(target.path.lastIndexOf('/') + 1);
+
+    int fd = -1;
+    QByteArray tempName;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        // Short, whatever the target's name: a long name plus a suffix
+        // could exceed the file system's limit.
+        tempName =
+            folder + ".tavrel-" +
+            QByteArray::number(QRandomGenerator::global()->generate64() & 0xffffffffffULL, 36) +
+            ".tmp";
+        // Readable by this user alone until it has the old file's owner
+        // and mode: the old one may have been private.
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    target.exists ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0) {
+        err = errno;
+        if (target.exists && (err == EACCES || err == EPERM || err == EROFS)) {
+            // The folder cannot take a new file, but the file itself may be
+            // writable.
+            return WriteInPlace(target.path, data, sync, error);
+        }
+        *error = ErrnoText(err);
+        return false;
+    }
+
+    bool ok = WriteAll(fd, data, &err) && (!target.exists || KeepOwnerAndMode(fd, target.st, &err));
+    if (ok && sync && ::fsync(fd) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
+    if (ok && ::rename(tempName.constData(), target.path.constData()) != 0) {
         err = errno;
         ok = false;
     }
@@ -318,50 +447,35 @@ bool SaveWithoutSync(const QString& path, const QByteArray& data, QString* error
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error) {
 #ifdef Q_OS_UNIX
-    if (!options.syncEachFile) {
-        return SaveWithoutSync(path, data, error);  // checks the target itself
-    }
+    return SaveReplacing(path, data, options.syncEachFile, error);
 #else
     Q_UNUSED(options);
-#endif
     if (!TargetIsReplaceable(path, error)) {
         return false;
     }
     return SaveWithQSaveFile(path, data, error);
+#endif
 }
 
 QString FinalLinkTarget(const QString& path, FileStatus* status) {
-    // As QSaveFile does, so that the file replaced is the one the link names.
-    constexpr int kMaxLinks = 40;
-    QString current = path;
 #ifdef Q_OS_UNIX
     // One lstat per step: most paths are no link, and then that is the only
     // call, where a batch would otherwise look each output up several times.
-    struct stat st {};
-    bool found = false;
-    for (int depth = 0;; ++depth) {
-        const QByteArray native = QFile::encodeName(current);
-        if (::lstat(native.constData(), &st) != 0) {
-            break;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            found = true;
-            break;
-        }
-        if (depth == kMaxLinks) {
-            found = ::stat(native.constData(), &st) == 0;  // as the system follows it
-            break;
-        }
-        current = QFileInfo(current).symLinkTarget();
-    }
+    LinkEnd end;
+    int err = 0;
+    const bool followed = FollowLinks(QFile::encodeName(path), &end, &err);
     if (status != nullptr) {
         *status = FileStatus{};
-        if (found) {
+        if (followed && end.exists) {
+            const struct stat& st = end.st;
             *status = {true, static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
                        static_cast<quint32>(st.st_mode)};
         }
     }
+    return followed ? QFile::decodeName(end.path) : path;
 #else
+    constexpr int kMaxLinks = 40;
+    QString current = path;
     for (int depth = 0; depth < kMaxLinks; ++depth) {
         const QFileInfo info(current);
         if (!info.isSymLink()) {
@@ -373,8 +487,8 @@ QString FinalLinkTarget(const QString& path, FileStatus* status) {
         *status = FileStatus{};
         status->exists = QFileInfo::exists(current);
     }
-#endif
     return current;
+#endif
 }
 
 bool FileNameLess(const QString& a, const QString& b) {

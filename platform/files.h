@@ -22,6 +22,12 @@ enum class SmallFileRead { Read, TooLarge, Failed };
 SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteArray* contents,
                                    QString* error);
 
+// Up to maxBytes from the start of the regular file at path (links
+// followed), for a look at its header, and the file's size; fails as
+// OpenRegularFile would. One open and one read.
+bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64* fileSize,
+                  QString* error);
+
 // The system's description of an errno value ("No such file or directory").
 QString ErrnoText(int err);
 
@@ -33,9 +39,13 @@ struct SaveOptions {
 
 // Replaces (or creates) path with exactly data, atomically: the bytes go to a
 // temporary file beside the target, which is renamed over it only when
-// complete. An existing file keeps its permissions; on failure it is left as
-// it was and no temporary file remains. Where the folder itself cannot be
-// written but the existing file can, the file is written in place.
+// complete. A link keeps being a link: the file its chain ends in is
+// replaced. An existing file keeps its permissions, and its owner and group
+// where the process may set them (otherwise it loses its set-id and sticky
+// bits); on failure it is left as it was and no temporary file remains.
+// Where the folder itself cannot be written but the existing file can, the
+// file is written in place, once the room for the whole new content is
+// reserved.
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error);
 
@@ -47,8 +57,9 @@ struct FileStatus {
     quint32 mode = 0;  // type and permissions, as stat gives them
 };
 
-// Where a write to path lands: links followed to the end of their chain (at
-// most 40 steps; a loop then fails when written). path itself otherwise.
+// Where a write to path lands: links followed to the end of their chain as
+// the system follows them (at most 40; a longer chain or a loop then fails
+// when written). path itself otherwise.
 // With status, also what is there, links followed, at no further cost.
 QString FinalLinkTarget(const QString& path, FileStatus* status = nullptr);
 

@@ -1,0 +1,162 @@
+// tavrel-convert run as a hostile user would: closed descriptors, links,
+// full disks, other users' files, control characters in names. Each row is a
+// bash script run in a fresh folder holding the inputs below; it starts the
+// program as "$TC" and prints what must be checked with the usual tools.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <filesystem>
+
+#include "tests/support/test_files.h"
+
+namespace tavrel {
+namespace {
+
+struct Row {
+    const char* name;
+    const char* script;
+    const char* out;  // the script's standard output
+    const char* err;  // and its standard error
+};
+
+// other: runs the program as a user that is not root (as root: nobody, from
+// a copy in the folder, since the build may lie where nobody may not go).
+// need_root: skips a row that needs root.
+const char kPrelude[] =
+    "chmod 755 . && { [ \"$(id -u)\" != 0 ] || cp \"$TC\" .tc; }\n"
+    "other() { if [ \"$(id -u)\" = 0 ]; then "
+    "setpriv --reuid=65534 --regid=65534 --clear-groups ./.tc \"$@\"; else \"$TC\" \"$@\"; fi; }\n"
+    "need_root() { [ \"$(id -u)\" = 0 ] || exit 77; }\n";
+
+void PutInputs(const QString& dir) {
+    using testing::Dot;
+    // a.bmp gives "00000:3\r\n"; big.bmp a button file of 1748 bytes.
+    testing::WriteAll(dir + "/a.bmp", testing::MakeBitmap(testing::WhiteBitmap(4, 4, {{1, 1, 0}})));
+    testing::WriteAll(dir + "/big.bmp", testing::MakeBitmap(testing::WhiteBitmap(
+                                            40, 40, {Dot{1, 1, 0}, Dot{38, 38, 0}})));
+    testing::WriteAll(dir + "/junk.bmp", "junk");
+    // A grey picture announcing 20000 by 20000 pixels in a few bytes.
+    testing::WriteAll(dir + "/huge.pgm", "P5\n20000 20000\n255\n");
+}
+
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class HostileRunTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(HostileRunTest, Row) {
+    QTemporaryDir dir;
+    dir.setAutoRemove(false);  // names that are not UTF-8 are removed below
+    PutInputs(dir.path());
+    QProcess bash;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TC", TAVREL_CONVERT_PATH);
+    bash.setProcessEnvironment(env);
+    bash.setWorkingDirectory(dir.path());
+    bash.start("bash", {"-c", QString(kPrelude) + GetParam().script});
+    ASSERT_TRUE(bash.waitForFinished(-1));
+    const std::string out = bash.readAllStandardOutput().toStdString();
+    const std::string err = bash.readAllStandardError().toStdString();
+    QProcess::execute("chmod", {"-R", "u+rwx", dir.path()});
+    std::filesystem::remove_all(dir.path().toStdString());
+    if (bash.exitCode() == 77) {
+        GTEST_SKIP() << "needs root";
+    }
+    EXPECT_EQ(out, GetParam().out);
+    EXPECT_EQ(err, GetParam().err);
+}
+
+const Row kRows[] = {
+    // Closed descriptors are /dev/null, never a file the run writes.
+    {"ClosedStandardDescriptors",
+     R"sh("$TC" --verbose -j2 a.bmp junk.bmp big.bmp <&- >&- 2>&-; echo $?
+        cat a.Btn; head -c 6 big.Btn)sh",
+     "1\n00000:3\r\n00000:", ""},
+    // A write past the file-size limit fails like any other; a folder made
+    // for it is removed again.
+    {"FileSizeLimit",
+     R"sh(ulimit -f 1; "$TC" -o made/sub big.bmp; echo $?; ls | grep -v 'bmp\|pgm')sh", "1\n",
+     "tavrel-convert: big.bmp: Unable to save file made/sub/big.Btn Error: File too large\n"},
+    // A folder that takes no new file: the file is rewritten in place only
+    // when the whole new content has its room.
+    {"InPlaceNeverCutsTheOldFile",
+     R"sh(mkdir ro && printf 'old content' > ro/big.Btn && printf 'old content' > ro/a.Btn
+        chmod 666 ro/* && chmod 555 ro
+        (ulimit -f 1; other -o ro big.bmp a.bmp); echo $?; cat ro/big.Btn ro/a.Btn)sh",
+     "1\nold content00000:3\r\n",
+     "tavrel-convert: big.bmp: Unable to save file ro/big.Btn Error: File too large\n"
+     "tavrel-convert: 1 of 2 files not converted\n"},
+    {"ReplacedFilesKeepTheirOwner",
+     R"sh(need_root; printf old > a.Btn; printf old > big.Btn; chown 1234:1234 a.Btn big.Btn
+        chmod 6755 a.Btn; chmod 640 big.Btn
+        "$TC" a.bmp big.bmp; echo $?; stat -c '%u:%g %a' a.Btn big.Btn; cat a.Btn)sh",
+     "0\n1234:1234 6755\n1234:1234 640\n00000:3\r\n", ""},
+    {"SetIdBitsGoWithTheOwner",
+     R"sh(need_root; mkdir w && chmod 777 w && printf old > w/a.Btn && chmod 7755 w/a.Btn
+        other -o w a.bmp; echo $?; stat -c '%u:%g %a' w/a.Btn)sh",
+     "0\n65534:65534 755\n", ""},
+    // Links are followed as the system follows them: a target relative to
+    // the folder the link really lies in, ".." after a link from where it
+    // led, names as bytes, at most 40 links (as the system allows).
+    {"LinksResolvedByTheSystem",
+     R"sh(mkdir -p t real/sub out x/y && ln -s ../real/sub t/out && ln -s ../v.Btn real/sub/a.Btn
+        ln -s x/y d && ln -s ../d/../victim out/big.Btn
+        "$TC" -o t/out a.bmp; "$TC" -o out big.bmp; echo $?; cat real/v.Btn; find . -name '*v*' | sort)sh",
+     "0\n00000:3\r\n./real/v.Btn\n./x/victim\n", ""},
+    {"LinkTargetThatIsNotUtf8",
+     R"sh(printf old > "$(printf '\377.Btn')"; ln -s "$(printf '\377.Btn')" a.Btn
+        "$TC" a.bmp; echo $?; cat "$(printf '\377.Btn')"; ls -b | grep Btn)sh",
+     "0\n00000:3\r\na.Btn\n\\377.Btn\n", ""},
+    {"LongChainsAndLoops",
+     R"sh(for i in $(seq 1 39); do ln -s c$i c$((i-1)); ln -s d$i d$((i-1)); done; ln -s d40 d39
+        printf old > c39; printf old > d40; ln -s c0 ok.Btn; ln -s d0 long.Btn
+        ln -s loop2 loop.Btn; ln -s loop.Btn loop2; cp a.bmp ok.bmp; cp a.bmp long.bmp
+        cp a.bmp loop.bmp; cat ok.Btn long.Btn; "$TC" ok.bmp long.bmp loop.bmp; echo $?
+        cat c39 d40; find . -name '[cd][0-9]*' -type f | sort)sh",
+     "old1\n00000:3\r\nold./c39\n./d40\n",
+     "cat: long.Btn: Too many levels of symbolic links\n"
+     "tavrel-convert: long.bmp: Unable to save file long.Btn Error: Too many levels of symbolic "
+     "links\n"
+     "tavrel-convert: loop.bmp: Unable to save file loop.Btn Error: Too many levels of symbolic "
+     "links\n"
+     "tavrel-convert: 2 of 3 files not converted\n"},
+    // The output folder is made as mkdir -p makes it; a folder made and
+    // then left empty is removed.
+    {"OutputFolderAsMkdirMakesIt",
+     R"sh("$TC" -o new/../out a.bmp; echo $?; find . -type d | sort; cat out/a.Btn
+        mkdir ro && chmod 555 ro; other -o ro/new a.bmp; "$TC" a.bmp/; echo $?)sh",
+     "0\n.\n./out\n00000:3\r\n1\n",
+     "tavrel-convert: a.bmp: Unable to save file ro/new/a.Btn Error: Permission denied\n"
+     "tavrel-convert: a.bmp/: Not a directory\n"},
+    // Every name or value printed is one line that cannot drive a terminal.
+    {"ControlCharactersAreShownEscaped",
+     R"sh(e=$(printf 'e\033[2J\302\233.bmp'); cp a.bmp "$e"; cp junk.bmp "$(printf 'n\302\205.bmp')"
+        mkdir "$(printf 'd\nx')"; "$TC" --verbose "$e"; "$TC" "$(printf 'n\302\205.bmp')"
+        "$TC" --jobs "$(printf '1\n\033[2J')" a.bmp 2>&1 | head -1
+        "$TC" "$(printf 'd\nx')" "$(printf -- '--\033c')" 2>&1 | head -1
+        "$TC" "$(printf 'd\nx')" 2>&1 | head -1
+        script -qec "\"\$TC\" -j1 a.bmp '$e'" /dev/null | grep -c "$(printf '\033\\[2J')")sh",
+     "e\\x1b[2J\\x9b.bmp -> e\\x1b[2J\\x9b.Btn\n"
+     "tavrel-convert: --jobs needs a whole number of at least 1, not '1 \\x1b[2J'\n"
+     "tavrel-convert: Unknown option '\\x1bc'.\n"
+     "tavrel-convert: d x is a folder: give --to-button or --to-bmp to convert the files in it\n"
+     "0\n",
+     "tavrel-convert: n\\x85.bmp: Unable to load file n\\x85.bmp Error: Unsupported image "
+     "format\n"},
+    // A picture announcing more pixels than the memory budget holds fails
+    // alone, before anything is allocated.
+    {"MemoryBudget", R"sh("$TC" -j2 --to-button huge.pgm a.bmp; echo $?)sh", "1\n",
+     "tavrel-convert: huge.pgm: Unable to load file huge.pgm Error: not enough memory\n"
+     "tavrel-convert: 1 of 2 files not converted\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileRunTest, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tavrel
