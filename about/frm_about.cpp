@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QWindow>
 
 #include "platform/twips.h"
 #include "resources/pictures.h"
@@ -91,6 +92,16 @@ void FrmAbout::Form_Load(const AppInfo& app) {
     lblVersion->setText(
         QStringLiteral("Version %1.%2.%3").arg(app.Major).arg(app.Minor).arg(app.Revision));
     lblTitle->setText(app.Title);
+}
+
+void FrmAbout::showEvent(QShowEvent* event) {
+    // Owned by the window it is opened from, the box has no taskbar entry of
+    // its own; without an owner it gets one on some platforms.
+    QWindow* owner = QGuiApplication::focusWindow();
+    if (owner != nullptr && owner != windowHandle()) {
+        windowHandle()->setTransientParent(owner);
+    }
+    QDialog::showEvent(event);
 }
 
 void FrmAbout::paintEvent(QPaintEvent* event) {

@@ -55,6 +55,7 @@ class FrmAbout : public QDialog {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace tavrel

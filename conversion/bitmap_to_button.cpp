@@ -1,6 +1,7 @@
 #include "conversion/bitmap_to_button.h"
 
 #include <array>
+#include <new>
 
 #include "conversion/button_file.h"
 #include "conversion/crop.h"
@@ -89,7 +90,7 @@ bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
                 return true;
             }
             if (!prepareWorking(bitmap.size())) {
-                *error = QStringLiteral("Not enough memory for the picture");
+                *error = NotEnoughMemoryText();
                 return false;
             }
             picWorking.PaintPicture(bitmap, 1, 1);
@@ -103,8 +104,34 @@ bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
         return false;
     }
     picOut.SetScaleMode(ScaleUnit::Pixels);
-    const QByteArray text = FormatButtonFile(picOut);
+    // A file that the program's own reader would refuse is not written.
+    QString tooLarge;
+    if (picOut.InnerWidthPixels() - 1 > kMaxButtonColumns) {
+        tooLarge = TooWideDescription();
+    } else if (picOut.InnerHeightPixels() - 1 > kMaxButtonFileRows) {
+        tooLarge = TooTallDescription();
+    }
+    if (!tooLarge.isEmpty()) {
+        boxes.OkOnly(FailureText(kSaveAction, buttonPath, tooLarge), kSaveTitle);
+        return false;
+    }
+    // A crop or text without memory fails as the save does, and Retry tries
+    // again, so nothing is written from an empty crop.
     return RetryUntilDone(boxes, kSaveAction, buttonPath, kSaveTitle, [&](QString* error) {
+        if (!HoldsItsArea(picOut)) {
+            CropToContent(picWorking, picOut);
+        }
+        bool memory = HoldsItsArea(picOut);
+        QByteArray text;
+        try {
+            text = memory ? FormatButtonFile(picOut) : QByteArray();
+        } catch (const std::bad_alloc&) {
+            memory = false;
+        }
+        if (!memory) {
+            *error = NotEnoughMemoryText();
+            return false;
+        }
         return SaveFileAtomically(buttonPath, text, options, error);
     });
 }

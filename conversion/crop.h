@@ -36,6 +36,11 @@ void SizePictureToPixels(PictureSurface& box, double w, double h);
 // scale in pixels.
 bool CropToContent(PictureSurface& source, PictureSurface& destination);
 
+// False when the box's raster could not get the memory for its inner area.
+inline bool HoldsItsArea(const PictureSurface& box) {
+    return box.HoldsPixels(box.InnerWidthPixels(), box.InnerHeightPixels());
+}
+
 // The bounds that CropToContent copies: x, y, width, height in pixels.
 struct CropBox {
     int x = 0;

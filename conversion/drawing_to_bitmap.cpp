@@ -18,16 +18,30 @@ BitmapResult ConvertDrawingToBitmap(const PictureSurface& picButtons, ButtonSize
     // ever drawn.
     const int height = size.rows + 3;
     const int width = size.cols + 3;
-    SizePictureToPixels(picWorking, width, height);
-    picWorking.PaintPicture(picButtons.Image(), 0, 0);
-    if (!CropToContent(picWorking, picOut)) {
+    // Surfaces without memory fail as the save does, and Retry tries again.
+    bool empty = false;
+    const bool saved =
+        RetryUntilDone(boxes, kSaveAction, outputPath, kSaveTitle, [&](QString* error) {
+            SizePictureToPixels(picWorking, width, height);
+            if (!picWorking.HoldsPixels(width, height)) {
+                *error = NotEnoughMemoryText();
+                return false;
+            }
+            picWorking.PaintPicture(picButtons.Image(), 0, 0);
+            if (!CropToContent(picWorking, picOut)) {
+                empty = true;
+                return true;
+            }
+            if (!HoldsItsArea(picOut)) {
+                *error = NotEnoughMemoryText();
+                return false;
+            }
+            return SavePicture(picOut.Image(), outputPath, options, error);
+        });
+    if (empty) {
         boxes.OkOnly(kNothingToConvert, kApplicationTitle);
         return BitmapResult::NothingToConvert;
     }
-    const QImage image = picOut.Image();
-    const bool saved = RetryUntilDone(
-        boxes, kSaveAction, outputPath, kSaveTitle,
-        [&](QString* error) { return SavePicture(image, outputPath, options, error); });
     return saved ? BitmapResult::Written : BitmapResult::Cancelled;
 }
 

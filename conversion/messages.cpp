@@ -15,6 +15,10 @@ QString TooWideDescription() {
     return QStringLiteral("a row holds more than %1 pixels").arg(kMaxButtonColumns);
 }
 
+QString TooTallDescription() {
+    return QStringLiteral("the picture holds more than %1 rows").arg(kMaxButtonFileRows);
+}
+
 QString TruncatedText(const QString& path) {
     return QStringLiteral("Only the first %1 rows of ").arg(kMaxButtonRows) + path +
            QStringLiteral(" are read");

@@ -23,6 +23,8 @@ inline const QString kNothingToConvert =
 // 16-bit counters of the conversion to bitmap.
 inline constexpr int kMaxButtonColumns = 32764;
 inline constexpr int kMaxButtonRows = 1000;
+// The most rows a button file holds: its row numbers have five digits.
+inline constexpr int kMaxButtonFileRows = 100000;
 
 // "Unknown button value : ( 12, 3)x"; an empty character for a short row.
 QString UnknownValueText(int column, int row, const QString& character);
@@ -30,6 +32,8 @@ QString UnknownValueText(int column, int row, const QString& character);
 QString DrawFailedText(const QString& path, const QString& description);
 // The description for a row wider than the program draws.
 QString TooWideDescription();
+// The description for a picture taller than a button file holds.
+QString TooTallDescription();
 // "Only the first 1000 rows of PATH are read"
 QString TruncatedText(const QString& path);
 

@@ -38,7 +38,8 @@ void DriveListBox::ReadVolumes() {
     const QString selected = currentText();
     reading_ = true;
     clear();
-    for (const Volume& volume : volumes_->Volumes()) {
+    listed_.volumes = volumes_->Volumes();
+    for (const Volume& volume : listed_.volumes) {
         addItem(DriveText(volume), volume.root);
     }
     const int index = findText(selected);

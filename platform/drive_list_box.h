@@ -23,7 +23,10 @@ class DriveListBox : public QComboBox {
     // the drive already selected raises nothing.
     void SetDrive(const QString& driveOrPath);
 
-    const VolumeProvider& Volumes() const { return *volumes_; }
+    // The volumes as the list shows them, read when it last read them: an
+    // entry names its own volume even after that is unmounted, so choosing
+    // it fails as a drive that cannot be opened does.
+    const VolumeProvider& Volumes() const { return listed_; }
 
     // Reads the volumes again (a medium may have come or gone), keeping the
     // selected drive where it is still there; raises nothing.
@@ -38,7 +41,14 @@ class DriveListBox : public QComboBox {
     void showPopup() override;
 
   private:
+    class ListedVolumes : public VolumeProvider {
+      public:
+        QList<Volume> Volumes() const override { return volumes; }
+        QList<Volume> volumes;
+    };
+
     std::shared_ptr<const VolumeProvider> volumes_;
+    ListedVolumes listed_;
     bool reading_ = false;
 };
 

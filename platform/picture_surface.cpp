@@ -16,6 +16,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/bitmap_header.h"
+#include "platform/bitmap_pixels.h"
+
 namespace tavrel {
 
 namespace {
@@ -118,42 +121,27 @@ bool Clip(int& sx, int& sy, int& dx, int& dy, int& w, int& h, int srcW, int srcH
     return w > 0 && h > 0;
 }
 
-// An uncompressed bitmap must hold the pixel rows its header announces.
-// The image reader fills missing rows in silently, so a cut-off file (or a
-// 100-byte file claiming a gigabyte of pixels) would otherwise convert as a
-// picture that was never there.
-bool BitmapDataComplete(QIODevice& device, QString* error) {
-    const QByteArray head = device.peek(54);
-    if (head.size() < 54 || !head.startsWith("BM")) {
-        return true;  // not a bitmap, or too short: the reader decides
+// Reads a picture with Qt's reader, into the image raster gives where the
+// picture's size and format are known beforehand.
+QImage ReadWithQt(QIODevice& device, const QString& path, const RasterSource& raster,
+                  QString* error) {
+    QImageReader reader(&device, QFileInfo(path).suffix().toLatin1().toLower());
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+    QImage image;
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    const qint64 bytes =
+        qint64(size.width()) * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8;
+    if (size.isValid() && format != QImage::Format_Invalid &&
+        bytes <= qint64(QImageReader::allocationLimit()) << 20) {
+        image = raster(size, format);
     }
-    const auto u16 = [&](int at) {
-        return std::uint32_t(std::uint8_t(head[at])) | std::uint32_t(std::uint8_t(head[at + 1]))
-                                                           << 8;
-    };
-    const auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
-    const std::int64_t offset = u32(10);
-    const std::uint32_t headerSize = u32(14);
-    const std::int64_t width = std::int32_t(u32(18));
-    const std::int64_t height = std::int32_t(u32(22));
-    const std::int64_t bits = u16(28);
-    const std::uint32_t compression = u32(30);
-    // BI_RGB, BI_BITFIELDS and BI_ALPHABITFIELDS store rows as they are.
-    const bool plain = compression == 0 || compression == 3 || compression == 6;
-    const bool knownDepth =
-        bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-    if (headerSize < 40 || !plain || !knownDepth || width <= 0 || height == 0) {
-        return true;
+    if (!reader.read(&image)) {
+        *error = reader.errorString();
+        return QImage();
     }
-    const std::int64_t rows = height < 0 ? -height : height;
-    const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
-    // The last row's padding may be missing; its pixels may not.
-    const std::int64_t needed = offset + rowBytes * (rows - 1) + (width * bits + 7) / 8;
-    if (device.size() < needed) {
-        *error = QStringLiteral("The file holds less pixel data than its header announces");
-        return false;
-    }
-    return true;
+    return image;
 }
 
 }  // namespace
@@ -349,37 +337,62 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
         case SmallFileRead::Failed:
             return QImage();
     }
-    if (!BitmapDataComplete(*device, error)) {
-        return QImage();
-    }
-    QImageReader reader(device, QFileInfo(path).suffix().toLatin1().toLower());
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false);
-    // The reader fills an image of the right size and format that it is
-    // given: the caller's target, or one of our own, so that a large one has
-    // its huge pages before it is decoded.
-    QImage image;
-    const QSize size = reader.size();
-    const QImage::Format format = reader.imageFormat();
-    if (size.isValid() && format != QImage::Format_Invalid &&
-        qint64(size.width()) * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8 <=
-            qint64(QImageReader::allocationLimit()) << 20) {
+    // The image a reader fills: the caller's target, or one of our own, so
+    // that a large one has its huge pages before it is decoded.
+    const RasterSource raster = [&](QSize size, QImage::Format format) {
+        QImage image;
         if (target) {
             image = target(size, format);
         }
         if (image.size() != size || image.format() != format) {
             image = NewRaster(size.width(), size.height(), format);
         }
-    }
-    if (!reader.read(&image)) {
-        *error = reader.errorString();
+        return image;
+    };
+
+    const BitmapPlan plan = PlanBitmap(device->peek(kBitmapHeadBytes), device->size());
+    if (plan.route == BitmapRoute::Refused) {
+        *error = plan.why;
         return QImage();
+    }
+    QImage image;
+    QByteArray plain;
+    QBuffer plainBuffer(&plain);
+    if (plan.route == BitmapRoute::BitFields || plan.route == BitmapRoute::RunLength) {
+        if (plan.width * plan.rows > (qint64(QImageReader::allocationLimit()) << 20) / 4) {
+            *error = QStringLiteral("The picture needs more than %1 MB of memory")
+                         .arg(QImageReader::allocationLimit());
+            return QImage();
+        }
+        image = plan.route == BitmapRoute::BitFields ? ReadBitFields(*device, plan, raster, error)
+                                                     : ReadRunLength(*device, plan, raster, error);
+    } else {
+        if (plan.route == BitmapRoute::QtPlainHeader) {
+            device->seek(0);
+            plain = WithPlainHeader(device->readAll(), plan);
+            plainBuffer.open(QIODevice::ReadOnly);
+            device = &plainBuffer;
+        }
+        image = ReadWithQt(*device, path, raster, error);
+        // A palette shorter than the depth allows may leave pixels without
+        // a colour.
+        if (!image.isNull() && plan.route != BitmapRoute::NotABitmap && plan.bits <= 8 &&
+            plan.paletteEntries < (1 << plan.bits) && !PaletteCoversPixels(image, error)) {
+            return QImage();
+        }
+    }
+    if (image.isNull()) {
+        return image;  // with the reader's description
     }
     image = Opaque(image);
     if (image.isNull()) {
-        *error = QStringLiteral("Not enough memory for the picture");
+        *error = NotEnoughMemoryText();
     }
     return image;
+}
+
+QString NotEnoughMemoryText() {
+    return QStringLiteral("Not enough memory for the picture");
 }
 
 QByteArray EncodeBitmap(const QImage& image) {

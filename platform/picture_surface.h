@@ -129,11 +129,15 @@ inline std::uint32_t RgbFromColour(ColourValue colour) {
 // own.
 using PictureTarget = std::function<QImage(QSize size, QImage::Format format)>;
 
-// Reads a picture file: bitmaps of every kind Qt reads, and the other formats
-// it reads. Transparent pictures are put on white. Only regular files are
-// opened; a picture larger than the reader's limit fails without being
-// allocated. On failure returns a null image and the reader's description.
+// Reads a picture file: bitmaps of the kinds the README lists, and the other
+// formats Qt reads. Transparent pictures are put on white. Only regular files
+// are opened; a picture larger than the reader's limit fails without being
+// allocated. On failure returns a null image and a description of what went
+// wrong or is not supported.
 QImage LoadPicture(const QString& path, QString* error, const PictureTarget& target = {});
+
+// The description for a picture or surface that cannot get its memory.
+QString NotEnoughMemoryText();
 
 // Encodes image as a 24-bit Windows bitmap at 96 dots per inch (3780 dots
 // per metre), whatever the screen, so every caller writes the same bytes.

@@ -136,6 +136,31 @@ QByteArray MakeBitmap(const BitmapRecipe& recipe) {
     return b;
 }
 
+QByteArray BuildBitmap(const BitmapFields& f) {
+    const QByteArray masks = LittleEndian(f.masks, 4);
+    QByteArray info = LittleEndian({f.header}, 4);
+    if (f.header == 12) {
+        info += LittleEndian({f.width, f.height, 1, f.bits}, 2);
+    } else {
+        info +=
+            LittleEndian({f.width, f.height}, 4) + LittleEndian({1, f.bits}, 2) +
+            LittleEndian({f.compression, f.pixels.size(), 3780, 3780, f.palette.size() / 4, 0}, 4) +
+            (f.header >= 52 ? masks : QByteArray());
+        info.resize(f.header, '\0');
+    }
+    const QByteArray extra = (f.header < 52 ? masks : QByteArray()) + f.palette;
+    const std::int64_t offset = 14 + info.size() + extra.size();
+    return "BM" + LittleEndian({offset + f.pixels.size(), 0, offset}, 4) + info + extra + f.pixels;
+}
+
+QByteArray LittleEndian(const std::vector<std::int64_t>& values, int bytesEach) {
+    QByteArray bytes;
+    for (std::size_t i = 0; i < values.size() * bytesEach; ++i) {
+        bytes.append(char(values[i / bytesEach] >> (8 * (i % bytesEach))));
+    }
+    return bytes;
+}
+
 BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots) {
     BitmapRecipe recipe;
     recipe.width = w;

@@ -31,6 +31,23 @@ struct BitmapRecipe {
 };
 QByteArray MakeBitmap(const BitmapRecipe& recipe);
 
+// A bitmap file field by field: an info header of `header` bytes (12: OS/2
+// 1.x; else the 40-byte one's fields, cut or padded), the masks in it from
+// byte 40 if it has 52 bytes or more, else after it; the palette (counted in
+// 4-byte entries); the pixels.
+struct BitmapFields {
+    int bits = 24;
+    std::int64_t compression = 0;
+    std::vector<std::int64_t> masks{};
+    QByteArray pixels{};
+    std::int64_t width = 1;
+    std::int64_t height = 1;
+    int header = 40;
+    QByteArray palette{};
+};
+QByteArray BuildBitmap(const BitmapFields& fields);
+QByteArray LittleEndian(const std::vector<std::int64_t>& values, int bytesEach);
+
 // A white w by h image with the given pixels (x, y, 0xRRGGBB) set.
 struct Dot {
     int x;
