@@ -46,8 +46,10 @@ int main(int argc, char** argv) {
     // opened, an output among them, and a message or the --verbose list
     // would go into that file. Each takes the lowest free descriptor, so
     // this must come before anything else opens one.
+    bool closed[3] = {};
     for (int fd = 0; fd <= 2; ++fd) {
-        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDWR) < 0) {
+        closed[fd] = ::fcntl(fd, F_GETFD) == -1 && errno == EBADF;
+        if (closed[fd] && ::open("/dev/null", O_RDWR) < 0) {
             ::open("/", O_PATH);  // no /dev/null: a placeholder that takes no write
         }
     }
@@ -77,6 +79,13 @@ int main(int argc, char** argv) {
             return UsageError(parsed.error);
         case ParseOutcome::Run:
             break;
+    }
+    // A picture piped through must come from somewhere and go somewhere.
+    if (parsed.options.fromStandardInput && closed[0]) {
+        return UsageError(QStringLiteral("- reads standard input, which is closed"));
+    }
+    if (parsed.options.toStandardOutput && closed[1]) {
+        return UsageError(QStringLiteral("the output goes to standard output, which is closed"));
     }
     const Plan plan = PlanRun(parsed.options);
     if (!plan.usageError.isEmpty()) {

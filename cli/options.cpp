@@ -50,14 +50,16 @@ QString HelpText() {
         "\n"
         "A file is converted by its name: NAME.bmp gives NAME.Btn, NAME.btn gives\n"
         "NAME.bmp (any case). A folder stands for its *.bmp or *.btn files and needs\n"
-        "a direction.\n"
+        "a direction. A PATH of - reads standard input and writes standard output\n"
+        "(tavrel-convert --to-button - < in.bmp > out.btn); it needs a direction.\n"
         "\n"
         "Options:\n"
         "  --to-button     convert to button files; any picture format is read\n"
         "  --to-bmp        convert to bitmaps\n"
         "  -r, --recursive go into subfolders of the folders given\n"
         "  -o, --output DIR\n"
-        "                  write every output into DIR (created when missing)\n"
+        "                  write every output into DIR (created when missing);\n"
+        "                  with -o -, the one output goes to standard output\n"
         "  -j, --jobs N    convert N files at a time (default: number of cores)\n"
         "  -q, --quiet     print nothing but errors\n"
         "  --verbose       print INPUT -> OUTPUT for every file written\n"
@@ -155,6 +157,10 @@ ParseResult Parse(const QStringList& arguments, const QHash<QString, QString>& u
             return usageError(QStringLiteral("the name of the output folder %1 is not valid UTF-8")
                                   .arg(shown(o.outputDir)));
         }
+        if (o.outputDir == QLatin1String("-")) {
+            o.toStandardOutput = true;
+            o.outputDir.clear();
+        }
     }
     o.jobs = DefaultJobs();
     if (parser.isSet(jobs)) {
@@ -170,10 +176,27 @@ ParseResult Parse(const QStringList& arguments, const QHash<QString, QString>& u
         if (path.isEmpty()) {
             return usageError(QStringLiteral("an empty PATH was given"));
         }
+        o.fromStandardInput = o.fromStandardInput || path == QLatin1String("-");
         o.paths.append({shown(path), !undecodable.contains(path)});
     }
     if (o.paths.isEmpty()) {
         return usageError(QStringLiteral("no PATH given"));
+    }
+    if (o.fromStandardInput) {
+        if (o.paths.size() > 1) {
+            return usageError(QStringLiteral("- (standard input) must be the only PATH"));
+        }
+        if (o.direction == Direction::ByName) {
+            return usageError(QStringLiteral("- (standard input) needs --to-button or --to-bmp"));
+        }
+        if (!o.outputDir.isEmpty()) {
+            return usageError(QStringLiteral(
+                "the conversion of - (standard input) goes to standard output, not into a folder"));
+        }
+        o.toStandardOutput = true;
+    }
+    if (o.toStandardOutput && o.paths.size() > 1) {
+        return usageError(QStringLiteral("-o - (standard output) takes one PATH"));
     }
     return result;
 }

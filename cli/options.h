@@ -25,6 +25,11 @@ struct Options {
     bool quiet = false;
     bool verbose = false;
     QList<InputPath> paths;
+    // "-" as the one PATH: a picture or button file read from standard
+    // input, and its conversion written to standard output.
+    bool fromStandardInput = false;
+    // "-o -", or "-" as the PATH: the one output goes to standard output.
+    bool toStandardOutput = false;
 };
 
 enum class ParseOutcome { Run, Help, Version, UsageError };

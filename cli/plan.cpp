@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/files.h"
 
@@ -162,6 +163,20 @@ class Planner {
     explicit Planner(const Options& options) : options_(options) {}
 
     Plan Run() {
+        if (options_.fromStandardInput) {
+            if (::isatty(STDIN_FILENO) == 1) {
+                plan_.usageError = QStringLiteral(
+                    "- (standard input) is a terminal: pipe or redirect a picture or button "
+                    "file into it");
+                return std::move(plan_);
+            }
+            Job job;
+            job.input = job.output = QStringLiteral("-");
+            job.direction = options_.direction;
+            job.fromStandardInput = job.toStandardOutput = true;
+            plan_.jobs.push_back(std::move(job));
+            return refuseBitmapsToATerminal();
+        }
         for (const InputPath& given : options_.paths) {
             const QString& path = given.path;
             if (!given.validName) {
@@ -171,6 +186,12 @@ class Planner {
             struct stat st {};
             const int err = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? 0 : errno;
             if (err == 0 && S_ISDIR(st.st_mode)) {
+                if (options_.toStandardOutput) {
+                    plan_.usageError =
+                        QStringLiteral("-o - (standard output) takes a file, not the folder %1")
+                            .arg(path);
+                    return std::move(plan_);
+                }
                 if (options_.direction == Direction::ByName) {
                     plan_.usageError =
                         QStringLiteral(
@@ -185,10 +206,23 @@ class Planner {
             }
         }
         decideOutputs();
-        return std::move(plan_);
+        return refuseBitmapsToATerminal();
     }
 
   private:
+    // A bitmap's bytes would only garble a terminal, and may hold sequences
+    // that drive it.
+    Plan refuseBitmapsToATerminal() {
+        for (const Job& job : plan_.jobs) {
+            if (job.toStandardOutput && job.direction == Direction::ToBmp &&
+                job.failure.isEmpty() && ::isatty(STDOUT_FILENO) == 1) {
+                plan_.usageError = QStringLiteral(
+                    "a bitmap is not written to a terminal: redirect standard output");
+            }
+        }
+        return std::move(plan_);
+    }
+
     struct Pending {
         Job job;
         QString outputName;  // before the case rule
@@ -354,6 +388,13 @@ class Planner {
                     seen.insert(inputKey);
                     plan_.jobs.push_back(std::move(job));
                 }
+                continue;
+            }
+            if (options_.toStandardOutput) {
+                job.outputFolder.clear();
+                job.output = QStringLiteral("-");
+                job.toStandardOutput = true;
+                plan_.jobs.push_back(std::move(job));
                 continue;
             }
             const QString name = MatchExistingName(

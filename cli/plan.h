@@ -11,12 +11,14 @@ namespace tavrel::cli {
 // One file of the run: what to read, what to write, or why it is not
 // converted at all.
 struct Job {
-    QString input;         // as named in messages and handed to the converters
-    Direction direction;   // ToButton or ToBmp
-    QString outputFolder;  // made when missing, just before the file is written
-    QString output;        // the file written, after the case rule
-    QString target;        // where the write lands: output, or the end of its link chain
-    QString failure;       // when set, the file fails with this text unconverted
+    QString input;                   // as named in messages and handed to the converters
+    Direction direction;             // ToButton or ToBmp
+    QString outputFolder;            // made when missing, just before the file is written
+    QString output;                  // the file written, after the case rule
+    QString target;                  // where the write lands: output, or the end of its link chain
+    QString failure;                 // when set, the file fails with this text unconverted
+    bool fromStandardInput = false;  // input "-"
+    bool toStandardOutput = false;   // output "-"; nothing is written to a file
 };
 
 struct Plan {

@@ -37,6 +37,10 @@ namespace tavrel::cli {
 
 namespace {
 
+// The most of a picture read from standard input: what the picture reader's
+// own limit lets it decode.
+constexpr qint64 kMaxPipedPicture = qint64(1024) << 20;
+
 std::atomic<bool> gInterrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
@@ -125,6 +129,9 @@ class FolderMaker {
 // be told, or when the reader refuses the picture unread for its size: the
 // conversion then reports the file without having held anything.
 qint64 PeakBytes(const Job& job) {
+    if (job.fromStandardInput) {
+        return 0;  // nothing to look at beforehand; it runs alone anyway
+    }
     if (job.direction == Direction::ToButton) {
         // The header is near the start; only a picture whose size comes
         // later (a JPEG after a large thumbnail) is looked at whole.
@@ -316,13 +323,35 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
         return Outcome{};
     }
     PrintedBoxes boxes(job, folders);
-    const SaveOptions save{.syncEachFile = false};
+    SaveOptions save(false);
+    if (job.toStandardOutput) {
+        save.writeInstead = [](const QByteArray& data, QString* error) {
+            return WriteToDescriptor(STDOUT_FILENO, data, error);
+        };
+    }
     if (job.direction == Direction::ToButton) {
-        outcome.written =
-            ConvertBitmapToButton(job.input, job.output, s.working, s.out, boxes, save);
+        // A picture reader looks ahead and back, which a pipe cannot do:
+        // standard input is read whole first.
+        QByteArray piped;
+        QString error;
+        if (job.fromStandardInput && ReadDescriptor(STDIN_FILENO, 0, kMaxPipedPicture, &piped,
+                                                    &error) != SmallFileRead::Read) {
+            if (error.isEmpty()) {
+                error =
+                    QStringLiteral("more than %1 MB on standard input").arg(kMaxPipedPicture >> 20);
+            }
+            boxes.OkOnly(FailureText(kLoadAction, job.input, error), kLoadTitle);
+        } else {
+            outcome.written = ConvertBitmapToButton(job.input, job.output, s.working, s.out, boxes,
+                                                    save, job.fromStandardInput ? &piped : nullptr);
+        }
     } else {
         ButtonSize size;
-        const DrawResult drawn = DrawButtonFile(job.input, s.buttons, boxes, size);
+        QFile piped;
+        const DrawResult drawn =
+            job.fromStandardInput && piped.open(STDIN_FILENO, QIODevice::ReadOnly)
+                ? DrawButtonFile(job.input, piped, s.buttons, boxes, size)
+                : DrawButtonFile(job.input, s.buttons, boxes, size);
         // An empty file draws nothing without a word; the conversion then
         // says there is nothing to convert, as the window's would.
         if (drawn == DrawResult::Drawn ||
@@ -411,7 +440,7 @@ class Reporter {
     QStringList WrittenFolders() const {
         QSet<QString> folders;
         for (size_t i = 0; i < jobs_.size(); ++i) {
-            if (outcomes_[i].written) {
+            if (outcomes_[i].written && !jobs_[i].toStandardOutput) {
                 const QString& target = jobs_[i].target;
                 folders.insert(QDir::current().filePath(target.left(target.lastIndexOf('/') + 1)));
             }
@@ -435,9 +464,12 @@ class Reporter {
             return;
         }
         clearProgress();
+        // Where the output itself goes to standard output, the list goes
+        // with the messages.
         if (options_.verbose && outcome.written && !stdoutClosed_ &&
-            !WriteOut(stdout, Printable(job.input) + QStringLiteral(" -> ") +
-                                  Printable(job.output) + QLatin1Char('\n'))) {
+            !WriteOut(job.toStandardOutput ? stderr : stdout,
+                      Printable(job.input) + QStringLiteral(" -> ") + Printable(job.output) +
+                          QLatin1Char('\n'))) {
             // Nobody reads the list any more (| head): stop as on Ctrl-C.
             const int err = errno;
             stdoutClosed_ = true;

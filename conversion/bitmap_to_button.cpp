@@ -53,7 +53,7 @@ QByteArray FormatButtonFile(const PictureSurface& cropped) {
 
 bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
                            PictureSurface& picWorking, PictureSurface& picOut, MessageBoxes& boxes,
-                           const SaveOptions& options) {
+                           const SaveOptions& options, const QByteArray* bitmapData) {
     // The working box, blank and one pixel larger than the bitmap each way:
     // the bitmap goes at (1, 1), so content at its edges is still found.
     const auto prepareWorking = [&](QSize bitmap) {
@@ -74,15 +74,17 @@ bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
             // straight into the box at (1, 1): a large one is then neither
             // held twice nor copied.
             const uchar* inPlace = nullptr;
-            const QImage bitmap =
-                LoadPicture(bitmapPath, error, [&](QSize size, QImage::Format format) {
-                    if (format != QImage::Format_RGB32 || !prepareWorking(size)) {
-                        return QImage();
-                    }
-                    QImage view = picWorking.RasterView(1, 1, size);
-                    inPlace = view.constBits();
-                    return view;
-                });
+            const PictureTarget inTheBox = [&](QSize size, QImage::Format format) {
+                if (format != QImage::Format_RGB32 || !prepareWorking(size)) {
+                    return QImage();
+                }
+                QImage view = picWorking.RasterView(1, 1, size);
+                inPlace = view.constBits();
+                return view;
+            };
+            const QImage bitmap = bitmapData != nullptr
+                                      ? LoadPicture(*bitmapData, bitmapPath, error, inTheBox)
+                                      : LoadPicture(bitmapPath, error, inTheBox);
             if (bitmap.isNull()) {
                 return false;
             }

@@ -23,8 +23,10 @@ QByteArray FormatButtonFile(const PictureSurface& cropped);
 // at its edges keeps a margin and none of it is lost. Returns true when the
 // button file has been written; false when the user cancelled the load or the
 // save, or when the bitmap has no content (nothing is written then).
+// With bitmapData, the picture is those bytes (read from a pipe, say) and
+// bitmapPath only names it in messages.
 bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
                            PictureSurface& picWorking, PictureSurface& picOut, MessageBoxes& boxes,
-                           const SaveOptions& options = {});
+                           const SaveOptions& options = {}, const QByteArray* bitmapData = nullptr);
 
 }  // namespace tavrel

@@ -31,12 +31,11 @@ ColourValue ButtonColour(char character) {
     return rgb == kUnknown ? -1 : ColourFromRgb(rgb);
 }
 
-DrawResult DrawButtonFile(const QString& path, PictureSurface& box, MessageBoxes& boxes,
-                          ButtonSize& size) {
-    box.SetScaleMode(ScaleUnit::Pixels);
-    ButtonFileRows rows;
-    ReadNotes notes;
-    const int n = ReadButtonFile(path, rows, boxes, &notes);
+namespace {
+
+// Draws the n rows read from the file at path.
+DrawResult DrawRows(const QString& path, const ButtonFileRows& rows, int n, const ReadNotes& notes,
+                    PictureSurface& box, MessageBoxes& boxes, ButtonSize& size) {
     box.ReserveRaster(0, 0);
     box.Cls();
     if (n == 0) {
@@ -82,6 +81,32 @@ DrawResult DrawButtonFile(const QString& path, PictureSurface& box, MessageBoxes
         boxes.OkOnly(TruncatedText(path), kApplicationTitle);
     }
     return DrawResult::Drawn;
+}
+
+}  // namespace
+
+DrawResult DrawButtonFile(const QString& path, PictureSurface& box, MessageBoxes& boxes,
+                          ButtonSize& size) {
+    box.SetScaleMode(ScaleUnit::Pixels);
+    ButtonFileRows rows;
+    ReadNotes notes;
+    const int n = ReadButtonFile(path, rows, boxes, &notes);
+    return DrawRows(path, rows, n, notes, box, boxes, size);
+}
+
+DrawResult DrawButtonFile(const QString& path, QIODevice& input, PictureSurface& box,
+                          MessageBoxes& boxes, ButtonSize& size) {
+    box.SetScaleMode(ScaleUnit::Pixels);
+    ButtonFileRows rows;
+    ReadNotes notes;
+    QString error;
+    int n = ReadButtonFile(input, rows, &error, &notes);
+    if (!error.isEmpty()) {
+        // What was read is gone: there is nothing to try again.
+        boxes.OkOnly(FailureText(kOpenAction, path, error), kOpenTitle);
+        n = 0;
+    }
+    return DrawRows(path, rows, n, notes, box, boxes, size);
 }
 
 }  // namespace tavrel

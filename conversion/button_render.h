@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 
 #include <cstdint>
@@ -34,5 +35,9 @@ ColourValue ButtonColour(char character);
 // been read (also when drawing then fails on an unknown character).
 DrawResult DrawButtonFile(const QString& path, PictureSurface& box, MessageBoxes& boxes,
                           ButtonSize& size);
+// The same for a button file read from input, an open device (a pipe, say),
+// which path names in messages. A failed read is reported, OK only.
+DrawResult DrawButtonFile(const QString& path, QIODevice& input, PictureSurface& box,
+                          MessageBoxes& boxes, ButtonSize& size);
 
 }  // namespace tavrel

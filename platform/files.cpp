@@ -98,14 +98,21 @@ SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteAr
         return SmallFileRead::TooLarge;
     }
     // Read to the end rather than to the size seen: a file may grow, and some
-    // (those of /proc) show a size of 0 whatever they hold. One more byte
-    // than the size, so that a file that has not changed ends in one read.
-    contents->resize(std::min<qint64>(std::max<qint64>(st.st_size + 1, 4096), maxBytes + 1));
+    // (those of /proc) show a size of 0 whatever they hold.
+    const SmallFileRead read = ReadDescriptor(fd, st.st_size, maxBytes, contents, error);
+    ::close(fd);
+    return read;
+}
+
+SmallFileRead ReadDescriptor(int fd, qint64 sizeHint, qint64 maxBytes, QByteArray* contents,
+                             QString* error) {
+    // One more byte than the size hint, so that a file that has not changed
+    // ends in one read.
+    contents->resize(std::min<qint64>(std::max<qint64>(sizeHint + 1, 4096), maxBytes + 1));
     qint64 filled = 0;
     for (;;) {
         if (filled == contents->size()) {
             if (filled > maxBytes) {
-                ::close(fd);
                 contents->clear();
                 return SmallFileRead::TooLarge;
             }
@@ -121,14 +128,12 @@ SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteAr
                 continue;
             }
             const int err = errno;
-            ::close(fd);
             contents->clear();
             *error = ErrnoText(err);
             return SmallFileRead::Failed;
         }
         filled += n;
     }
-    ::close(fd);
     contents->truncate(filled);
     return SmallFileRead::Read;
 }
@@ -444,8 +449,22 @@ bool SaveReplacing(const QString& path, const QByteArray& data, bool sync, QStri
 
 }  // namespace
 
+#ifdef Q_OS_UNIX
+bool WriteToDescriptor(int fd, const QByteArray& data, QString* error) {
+    int err = 0;
+    if (!WriteAll(fd, data, &err)) {
+        *error = ErrnoText(err);
+        return false;
+    }
+    return true;
+}
+#endif
+
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error) {
+    if (options.writeInstead) {
+        return options.writeInstead(data, error);
+    }
 #ifdef Q_OS_UNIX
     return SaveReplacing(path, data, options.syncEachFile, error);
 #else

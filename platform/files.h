@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace tavrel {
 
 // Opens path for reading, but only when it names a regular file (links
@@ -28,13 +30,28 @@ SmallFileRead ReadSmallRegularFile(const QString& path, qint64 maxBytes, QByteAr
 bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64* fileSize,
                   QString* error);
 
+// Reads an open descriptor (a pipe, say) to its end into *contents when it
+// holds at most maxBytes; TooLarge, with nothing kept, when it holds more.
+// sizeHint: the size expected, 0 when unknown.
+SmallFileRead ReadDescriptor(int fd, qint64 sizeHint, qint64 maxBytes, QByteArray* contents,
+                             QString* error);
+
+// Writes all of data to an open descriptor (standard output, say).
+bool WriteToDescriptor(int fd, const QByteArray& data, QString* error);
+
 // The system's description of an errno value ("No such file or directory").
 QString ErrnoText(int err);
 
 struct SaveOptions {
+    // Not explicit: SaveOptions{false} is a batch caller's.
+    SaveOptions(bool sync = true) : syncEachFile(sync) {}
+
     // The window syncs each file it writes. A batch caller turns this off and
     // calls SyncFileSystems once at the end, which is far quicker.
-    bool syncEachFile = true;
+    bool syncEachFile;
+    // Where set, the bytes go here instead (standard output, say): no file
+    // is looked up, made or replaced, and path only names them in messages.
+    std::function<bool(const QByteArray& data, QString* error)> writeInstead;
 };
 
 // Replaces (or creates) path with exactly data, atomically: the bytes go to a

@@ -311,32 +311,20 @@ QImage PictureSurface::RasterView(int x, int y, QSize size) {
                   stride, QImage::Format_RGB32);
 }
 
-QImage LoadPicture(const QString& path, QString* error, const PictureTarget& target) {
+namespace {
+
+void LimitReaders() {
     static std::once_flag limitOnce;
     // Big enough for any real bitmap, small enough that a header claiming
     // 100000 by 100000 pixels is refused before anything is allocated.
     std::call_once(limitOnce, [] { QImageReader::setAllocationLimit(1024); });
+}
 
-    // A picture of a few megabytes at most is read whole and decoded from
-    // memory; a larger one is streamed from the file, so it is never held
-    // twice.
-    QByteArray contents;
-    QBuffer buffer(&contents);
-    QFile file;
-    QIODevice* device = &buffer;
-    switch (ReadSmallRegularFile(path, kReadWholeLimit, &contents, error)) {
-        case SmallFileRead::Read:
-            buffer.open(QIODevice::ReadOnly);
-            break;
-        case SmallFileRead::TooLarge:
-            if (!OpenRegularFile(path, file, error)) {
-                return QImage();
-            }
-            device = &file;
-            break;
-        case SmallFileRead::Failed:
-            return QImage();
-    }
+// The decoding of LoadPicture, from an open device; path gives the format a
+// guess.
+QImage DecodePicture(QIODevice& input, const QString& path, QString* error,
+                     const PictureTarget& target) {
+    QIODevice* device = &input;
     // The image a reader fills: the caller's target, or one of our own, so
     // that a large one has its huge pages before it is decoded.
     const RasterSource raster = [&](QSize size, QImage::Format format) {
@@ -389,6 +377,42 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
         *error = NotEnoughMemoryText();
     }
     return image;
+}
+
+}  // namespace
+
+QImage LoadPicture(const QString& path, QString* error, const PictureTarget& target) {
+    LimitReaders();
+    // A picture of a few megabytes at most is read whole and decoded from
+    // memory; a larger one is streamed from the file, so it is never held
+    // twice.
+    QByteArray contents;
+    QBuffer buffer(&contents);
+    QFile file;
+    QIODevice* device = &buffer;
+    switch (ReadSmallRegularFile(path, kReadWholeLimit, &contents, error)) {
+        case SmallFileRead::Read:
+            buffer.open(QIODevice::ReadOnly);
+            break;
+        case SmallFileRead::TooLarge:
+            if (!OpenRegularFile(path, file, error)) {
+                return QImage();
+            }
+            device = &file;
+            break;
+        case SmallFileRead::Failed:
+            return QImage();
+    }
+    return DecodePicture(*device, path, error, target);
+}
+
+QImage LoadPicture(const QByteArray& data, const QString& name, QString* error,
+                   const PictureTarget& target) {
+    LimitReaders();
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return DecodePicture(buffer, name, error, target);
 }
 
 QString NotEnoughMemoryText() {

@@ -135,6 +135,10 @@ using PictureTarget = std::function<QImage(QSize size, QImage::Format format)>;
 // allocated. On failure returns a null image and a description of what went
 // wrong or is not supported.
 QImage LoadPicture(const QString& path, QString* error, const PictureTarget& target = {});
+// The same for a picture already read into memory (from a pipe, say); name
+// gives the format a guess, as a path's extension does.
+QImage LoadPicture(const QByteArray& data, const QString& name, QString* error,
+                   const PictureTarget& target = {});
 
 // The description for a picture or surface that cannot get its memory.
 QString NotEnoughMemoryText();

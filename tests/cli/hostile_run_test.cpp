@@ -153,6 +153,18 @@ const Row kRows[] = {
     {"MemoryBudget", R"sh("$TC" -j2 --to-button huge.pgm a.bmp; echo $?)sh", "1\n",
      "tavrel-convert: huge.pgm: Unable to load file huge.pgm Error: not enough memory\n"
      "tavrel-convert: 1 of 2 files not converted\n"},
+    // "-" in a pipe: standard input to standard output, or "-o -"; what
+    // cannot take part in a pipe is a usage error.
+    {"StandardStreams", R"sh(
+        "$TC" --to-button - < a.bmp | "$TC" --to-bmp - | "$TC" --to-button -; echo $?
+        "$TC" -o - a.bmp; "$TC" --to-button - < junk.bmp; echo $?
+        "$TC" - < a.bmp 2>&1 | head -1; "$TC" -o - a.bmp big.bmp 2>&1 | head -1
+        "$TC" --to-button - < a.bmp 2>&1 >&- | head -1)sh",
+     "00000:3\r\n0\n00000:3\r\n1\n"
+     "tavrel-convert: - (standard input) needs --to-button or --to-bmp\n"
+     "tavrel-convert: -o - (standard output) takes one PATH\n"
+     "tavrel-convert: the output goes to standard output, which is closed\n",
+     "tavrel-convert: -: Unable to load file - Error: Unsupported image format\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostileRunTest, ::testing::ValuesIn(kRows),
