@@ -110,20 +110,21 @@ TEST_F(CliTest, ConvertsByNameOrAsToldAndSaysInOneLineWhatFails) {
                                "pipe.btn"};
     const Result once = Run(batch + QStringList{"-j1"});
     EXPECT_EQ(Run(batch + QStringList{"-j4"}), once);  // in the same order, whoever finishes first
-    EXPECT_EQ(once,
-              Result(1, "",
-                     Said({"junk.bmp: Unable to load file junk.bmp Error: Unsupported image format",
-                           "blank.bmp: Nothing to convert: the image has no content",
-                           "no.bmp: Unable to load file no.bmp Error: No such file or directory",
-                           "notes.txt: not a bitmap (.bmp) or button file (.btn); --to-button or "
-                           "--to-bmp converts it anyway",
-                           "bad.btn: Unknown button value : ( 3, 2)x",
-                           "escape.btn: Unknown button value : ( 2, 1)\\x1b",
-                           "tall.btn: Only the first 1000 rows of tall.btn are read",
-                           "two  lines.bmp: Unable to load file two  lines.bmp Error: Unsupported "
-                           "image format",
-                           "pipe.btn: Unable to open file pipe.btn Error: Not a regular file",
-                           "8 of 13 files not converted"})));
+    EXPECT_EQ(
+        once,
+        Result(
+            1, "",
+            R"(tavrel-convert: junk.bmp: Unable to load file junk.bmp Error: Unsupported image format
+tavrel-convert: blank.bmp: Nothing to convert: the image has no content
+tavrel-convert: no.bmp: Unable to load file no.bmp Error: No such file or directory
+tavrel-convert: notes.txt: not a bitmap (.bmp) or button file (.btn); --to-button or --to-bmp converts it anyway
+tavrel-convert: bad.btn: Unknown button value : ( 3, 2)x
+tavrel-convert: escape.btn: Unknown button value : ( 2, 1)\x1b
+tavrel-convert: tall.btn: Only the first 1000 rows of tall.btn are read
+tavrel-convert: two  lines.bmp: Unable to load file two  lines.bmp Error: Unsupported image format
+tavrel-convert: pipe.btn: Unable to open file pipe.btn Error: Not a regular file
+tavrel-convert: 8 of 13 files not converted
+)"));
     EXPECT_EQ(ReadAll(Path("Logo.Btn")) + ReadAll(Path("x.y.Btn")), "00000:3\r\n00000:2\r\n");
     EXPECT_EQ(Levels(QImage(Path("cr.bmp"))), (QStringList{"000", "012", "030"}));
     EXPECT_EQ(ReadAll(Path("up/bom.bmp")), ReadAll(Path("cr.bmp")));
@@ -266,14 +267,12 @@ TEST_F(CliTest, ReplacesTheFileDifferingOnlyInCaseButNeverAnInputOrAnotherOutput
             Run({"-j", jobs, "e/p.bmp", "e/p.btn", "e/x.bmp", "e/X.BMP", "e/z.bmp", "e/y.bmp"}),
             Result(
                 1, "",
-                Said({"e/p.bmp: not converted: its output would replace e/p.btn, an input of this "
-                      "run",
-                      "e/p.btn: not converted: its output would replace e/p.bmp, an input of this "
-                      "run",
-                      "e/X.BMP: not converted: its output e/X.Btn is also the output of e/x.bmp",
-                      "e/y.bmp: not converted: its output e/y.Btn is also the output of e/z.bmp, "
-                      "through the link e/z.Btn",
-                      "4 of 6 files not converted"})));
+                R"(tavrel-convert: e/p.bmp: not converted: its output would replace e/p.btn, an input of this run
+tavrel-convert: e/p.btn: not converted: its output would replace e/p.bmp, an input of this run
+tavrel-convert: e/X.BMP: not converted: its output e/X.Btn is also the output of e/x.bmp
+tavrel-convert: e/y.bmp: not converted: its output e/y.Btn is also the output of e/z.bmp, through the link e/z.Btn
+tavrel-convert: 4 of 6 files not converted
+)"));
         EXPECT_EQ(ReadAll(Path("e/y.Btn")) + ReadAll(Path("e/x.Btn")) + ReadAll(Path("e/p.btn")),
                   "00000:3\r\n00000:3\r\n00000:3\r\n");
     }

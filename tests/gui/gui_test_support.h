@@ -89,9 +89,13 @@ class CaseFolders {
     int case_ = 0;
 };
 
+inline QSettings StoredSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrel", "Tavrel");
+}
+
 // The two folders the next window starts on (none stored for a null one).
 inline void StoreFolders(const QString& bmp, const QString& buttons) {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tavrel", "Tavrel");
+    QSettings settings = StoredSettings();
     settings.clear();
     if (!bmp.isNull()) {
         settings.setValue(QStringLiteral("Directory/BMP"), bmp);

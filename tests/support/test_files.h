@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
