@@ -143,9 +143,9 @@ class WindowTest : public QObject, private CaseFolders {
         Click(w.cmdToButton);  // A.Btn written beside z.btn, selected and so drawn
         QCOMPARE(w.fileButtons->FileName() + ReadAll(d + "/A.Btn"),
                  "A.Btn" + ButtonText({"11111", "11111"}));
-        // A folder without files: the button preview blank, the bitmap kept.
+        // A folder without files: the button preview blank.
         QVERIFY(w.dirBMP->SetPath(d + "/sub") && w.dirButtons->SetPath(d + "/sub"));
-        QVERIFY(Pixel(w.picBMP, 4, 1) == qRgb(200, 0, 0) && Pixel(w.picButtons, 1, 1) == kWhiteRgb);
+        QCOMPARE(Pixel(w.picButtons, 1, 1), kWhiteRgb);
         // F5, and only F5, in any list reads both file lists and selects the first files.
         QWidget* const lists[] = {w.drvBMP,     w.drvButtons, w.dirBMP,
                                   w.dirButtons, w.fileBMP,    w.fileButtons};
