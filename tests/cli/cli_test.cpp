@@ -71,8 +71,7 @@ class CliTest : public ::testing::Test {
     Result Shell(const QString& command) {
         return Run({"-c", command, TAVREL_CONVERT_PATH}, {}, "/bin/sh");
     }
-    // A file or folder whose name is not UTF-8, which QTemporaryDir could
-    // not remove.
+    // A name that is not UTF-8, which QTemporaryDir could not remove.
     void PutRaw(const QByteArray& name, bool folder = false) {
         raw_.prepend(QFile::encodeName(dir_.path()) + '/' + name);
         ASSERT_EQ(folder ? ::mkdir(raw_[0], 0755) : ::close(::creat(raw_[0], 0644)), 0);
@@ -132,8 +131,7 @@ tavrel-convert: 8 of 13 files not converted
     EXPECT_EQ(Entries(dir_.path()).size(), 16);  // no other file written
     EXPECT_EQ(Run({"tall.btn"}),
               Result(1, "", Said({"tall.btn: Only the first 1000 rows of tall.btn are read"})));
-    // Forced, any picture the loader reads; one past its allocation limit is
-    // refused without Qt's own warning.
+    // Forced, any picture is read; one too large without Qt's own warning.
     QImage photo(9, 7, QImage::Format_RGB32);
     photo.fill(Qt::white);
     photo.setPixel(4, 3, qRgb(190, 0, 0));
@@ -246,15 +244,13 @@ TEST_F(CliTest, ReplacesTheFileDifferingOnlyInCaseButNeverAnInputOrAnotherOutput
                "a/logo.bmp -> a/LOGO.BTN\nb/logo.bmp -> b/logo.Btn\nc/.logo.bmp -> c/.LOGO.BTN\n"));
     EXPECT_EQ(Entries(Path("a")), QStringList({"LOGO.BTN", "logo.bmp"}));
     EXPECT_EQ(ReadAll(Path("a/LOGO.BTN")), "00000:3\r\n");
-    // Names, links and hard links of one file each convert under their own
-    // names; a repeat does not.
+    // Each name, link and hard link of a file converts; a repeat does not.
     QFile::link("x.bmp", Path("d/alias.bmp"));
     ::link(QFile::encodeName(Path("d/x.bmp")), QFile::encodeName(Path("d/hard.bmp")));
     EXPECT_EQ(
         Run({"--verbose", "--to-button", "d", "d/x.bmp", "./d/alias.bmp", "d//hard.bmp"}),
         Result(0, "d/alias.bmp -> d/alias.Btn\nd/hard.bmp -> d/hard.Btn\nd/x.bmp -> d/x.Btn\n"));
-    // Outputs that would replace an input or another output, also through a
-    // link waiting at an output name.
+    // No output replaces an input or another output, also through a link.
     Put("e/p.btn", "00000:3\r\n");
     Put("e/X.BMP", Dot(0x808080));
     Put("e/y.bmp", Dot(0x808080));
@@ -298,8 +294,7 @@ TEST_F(CliTest, TheProgressLineAndAnEndBeforeTheLastFile) {
     screen.truncate(::read(master, screen.data(), screen.size()));
     ::close(master);
     EXPECT_EQ(screen, "\r\033[K[1/2] in/p10.bmp\r\033[K[2/2] in/p11.bmp\r\033[K");
-    // Standard output a pipe nobody reads any more, as with "| head -1", and
-    // a hang-up waiting when the run starts.
+    // A closed output ("| head -1"), and a hang-up waiting at the start.
     EXPECT_EQ(
         Run({"--verbose", "-j1", "in/p10.bmp", "in/p11.bmp", "in/p12.bmp"},
             [] {

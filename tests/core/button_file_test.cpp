@@ -19,9 +19,8 @@ class ButtonFileTest : public ::testing::Test {
         const int n = ReadButtonFile(path_, rows, boxes_, &notes_);
         return QByteArray::number(n) + ": " + rows.join('|');
     }
-    // Drawing a file into a 40 by 30 box over a 6 by 3 black drawing: the
-    // result, the counts recorded, the box's top-left 6 by 4 pixels as levels
-    // and any message, or "blank" for a box left all white.
+    // Drawing a file over a black one: the result, the counts, the top-left
+    // pixels as levels ("blank" if all white), and any message.
     QString Draw(const QByteArray& file) {
         testing::WriteAll(path_, testing::ButtonText({"333333", "333333", "333333"}));
         ButtonSize size;

@@ -1,12 +1,9 @@
-// Both conversions on the window's own boxes: levels, cropping, bitmap
-// variants, and what cannot be converted.
+// Bitmaps to button files on the window's boxes: levels, crops, variants.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
 #include "conversion/bitmap_to_button.h"
-#include "conversion/button_render.h"
-#include "conversion/drawing_to_bitmap.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/test_files.h"
 
@@ -30,35 +27,25 @@ BitmapRecipe Filled(int w, int h, std::uint32_t rgb) {
     return recipe;
 }
 
-// The window's button preview (smaller than some drawings here) and its two
-// hidden scratch boxes, with their 2-pixel borders.
+// The window's two hidden scratch boxes, with their 2-pixel borders.
 class ConversionTest : public ::testing::Test {
   protected:
     ConversionTest() {
-        picButtons_.Move(5280, 3360, 3012, 492);
         picWorking_.Move(6600, 4080, 852, 492);
         picOut_.Move(960, 4080, 852, 492);
     }
     bool ToButton(const QString& in, const QString& out) {
         return ConvertBitmapToButton(Path(in), Path(out), picWorking_, picOut_, boxes_);
     }
-    // Draws a button file as the preview does, then converts the drawing.
-    BitmapResult ToBitmap(const QStringList& rows, const QString& out) {
-        testing::WriteAll(Path("in.BTN"), ButtonText(rows));
-        DrawButtonFile(Path("in.BTN"), picButtons_, boxes_, size_);
-        return ConvertDrawingToBitmap(picButtons_, size_, picWorking_, picOut_, Path(out), boxes_);
-    }
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
     QTemporaryDir dir_;
     testing::ScriptedMessageBoxes boxes_;
-    PictureSurface picButtons_{2, false}, picWorking_{2, true}, picOut_{2, true};
-    ButtonSize size_;
+    PictureSurface picWorking_{2, true}, picOut_{2, true};
 };
 
 TEST_F(ConversionTest, BitmapsBecomeTheLevelsOfTheirContent) {
-    // Red on both sides of each threshold, green and blue pulling the other
-    // way, between two black pixels.
+    // Reds on both sides of each threshold; green and blue pull the other way.
     BitmapRecipe reds = WhiteBitmap(12, 3, {{1, 1, 0}, {10, 1, 0}});
     size_t x = 12 + 2;
     for (const std::uint32_t red : {255u, 224u, 223u, 161u, 160u, 97u, 96u, 0u}) {
@@ -99,29 +86,6 @@ TEST_F(ConversionTest, BitmapsBecomeTheLevelsOfTheirContent) {
         EXPECT_EQ(testing::ReadAll(Path("out.Btn")), ButtonText(c.rows.split('|'))) << c.why;
     }
     EXPECT_TRUE(boxes_.shown.isEmpty());
-}
-
-TEST_F(ConversionTest, WhatCannotBeConvertedIsSaidAndNothingIsWritten) {
-    testing::WriteAll(Path("in.bmp"), testing::MakeBitmap(WhiteBitmap(3, 3, {{1, 1, 0}})));
-    testing::WriteAll(Path("white.bmp"),
-                      testing::MakeBitmap(WhiteBitmap(6, 6, {{2, 2, 0xE0E0E0}})));
-    EXPECT_FALSE(ToButton("none.bmp", "none.Btn"));  // answered Cancel
-    EXPECT_FALSE(ToButton("in.bmp", "none/in.Btn"));
-    EXPECT_EQ(ToBitmap({"3"}, "none/in.bmp"), BitmapResult::Cancelled);
-    EXPECT_FALSE(ToButton("white.bmp", "white.Btn"));
-    EXPECT_EQ(ToBitmap({"000", "000"}, "blank.bmp"), BitmapResult::NothingToConvert);
-    QStringList shown;
-    for (const auto& box : boxes_.shown) {
-        shown << box.title + ": " + QString(box.text).replace(dir_.path(), "") +
-                     (box.retryCancel ? "" : " (OK)");
-    }
-    const QString error = QChar(13) + QString("Error: No such file or directory");
-    EXPECT_EQ(shown, QStringList({"File load error: Unable to load file /none.bmp" + error,
-                                  "File save error: Unable to save file /none/in.Btn" + error,
-                                  "File save error: Unable to save file /none/in.bmp" + error,
-                                  "Tavrel: Nothing to convert: the image has no content (OK)",
-                                  "Tavrel: Nothing to convert: the image has no content (OK)"}));
-    EXPECT_EQ(testing::Entries(dir_.path()), (QStringList{"in.BTN", "in.bmp", "white.bmp"}));
 }
 
 }  // namespace

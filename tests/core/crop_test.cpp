@@ -17,9 +17,8 @@ TEST(SplitRGB, SplitsColourValuesAndTakesMinusOneForWhite) {
 }
 
 TEST(CropToContent, TheContentWithOneBackgroundColumnAndRowBeforeIt) {
-    // A white source w by h, its raster larger by more on both sides, dots
-    // as colour values 0x00BBGGRR, and the crop of the source as x, y, width,
-    // height; none without content.
+    // A white w by h source (its raster "more" larger), dots 0x00BBGGRR, and
+    // the crop of the source; none without content.
     const struct {
         const char* why;
         int w, h, more;

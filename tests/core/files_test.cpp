@@ -14,8 +14,7 @@
 namespace tavrel {
 namespace {
 
-// Every reader refuses at once what is no regular file, with one description;
-// a FIFO without a writer is never waited on. Small files are read whole.
+// Readers refuse what is no regular file at once (a FIFO is not waited on).
 TEST(Readers, RefuseWhatIsNoRegularFileAndReadSmallFilesWhole) {
     QTemporaryDir dir;
     QDir(dir.path()).mkdir("folder.BTN");

@@ -1,5 +1,4 @@
-// The main window: design, layout, browsing panes and drives; the list
-// controls, volumes, settings and picture box; the About box.
+// The main window and its controls, volumes, settings and About box.
 
 #include <QGroupBox>
 #include <QLabel>
@@ -53,7 +52,7 @@ class WindowTest : public QObject, private CaseFolders {
         QVERIFY(!w.isVisible() && s.Tick());
     }
 
-    void theLayoutOfTheWorkedExampleAndOfTheRealWindow() {
+    void theLayoutOfTheWorkedExampleAndOfTheRealWindowWhenShown() {
         // Controls that keep every value, 612 twips wide buttons and 288 high
         // drive lists, laid out for W = 9900 and H = 5400.
         const struct {
@@ -83,45 +82,39 @@ class WindowTest : public QObject, private CaseFolders {
             QCOMPARE(QRectF(got.left, got.top, got.width, got.height),
                      QRectF(want.left, want.top, want.width, want.height));
         }
-        // The real window at that outer size: its controls keep whole pixels,
-        // the buttons 41 (615 twips), the drive lists 22 on this platform.
+        // Laid out when shown and not minimised: the button frame 10 pixels in.
+        const QString dir = Fresh();
+        StoreFolders(dir, dir);
         Started s(Fresh());
-        QVERIFY(s.Tick());
-        s.w->resize(QSize(660, 360) - (s.w->frameGeometry().size() - s.w->size()));
-        QTRY_COMPARE(s.w->frameGeometry().size(), QSize(660, 360));
+        FrmMain& w = *s.w;
+        const auto laidOutFor = [&](int width) {
+            const int outer = width + w.frameGeometry().width() - w.width();
+            return std::abs(w.frmButtons->geometry().right() + 1 - (outer - 10)) <= 1;  // rounding
+        };
+        w.resize(900, 500);
+        QCoreApplication::sendPostedEvents();
+        w.Form_Resize();
+        QVERIFY(!laidOutFor(900) && s.Tick() && laidOutFor(900));
+        // Whole pixels at that size: 41-pixel buttons, 22-pixel drive lists.
+        w.resize(QSize(660, 360) - (w.frameGeometry().size() - w.size()));
+        QTRY_COMPARE(w.frameGeometry().size(), QSize(660, 360));
         QString places;
         for (const QWidget* control :
-             QList<QWidget*>{s.w->frmBMP, s.w->cmdToBMP, s.w->dirBMP, s.w->fileBMP, s.w->picBMP,
-                             s.w->frmButtons, s.w->drvButtons, s.w->fileButtons}) {
+             QList<QWidget*>{w.frmBMP, w.cmdToBMP, w.dirBMP, w.fileBMP, w.picBMP, w.frmButtons,
+                             w.drvButtons, w.fileButtons}) {
             const QRect g = control->geometry();
             places += QString("%1 %2 %3 %4, ").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height());
         }
         QCOMPARE(places,
                  QStringLiteral("0 0 320 267, 341 104 41 33, 8 42 147 225, 165 42 147 232, "
                                 "0 277 320 60, 403 0 248 267, 410 13 235 22, 531 42 111 232, "));
-    }
-
-    void laidOutWhenShownAndNotMinimised() {
-        const QString dir = Fresh();
-        StoreFolders(dir, dir);
-        Started s(Fresh());
-        FrmMain& w = *s.w;
-        // Laid out, the button frame ends 150 twips (10 pixels) inside the
-        // window's outer edge, give or take a pixel of rounding.
-        const auto laidOutFor = [&](int width) {
-            const int outer = width + w.frameGeometry().width() - w.width();
-            return std::abs(w.frmButtons->geometry().right() + 1 - (outer - 10)) <= 1;
-        };
-        w.resize(900, 500);
-        QCoreApplication::sendPostedEvents();
-        w.Form_Resize();
-        QVERIFY(!laidOutFor(900) && s.Tick() && laidOutFor(900));
+        const int width = w.width();
         w.setWindowState(Qt::WindowMinimized);
         w.resize(700, 400);
         QTRY_COMPARE(w.width(), 700);
         WriteBitmap(dir + "/a.bmp", 2, 2, kBlackRgb);
         w.Form_Resize();
-        QVERIFY(laidOutFor(900) && w.fileBMP->ListCount() == 0);
+        QVERIFY(laidOutFor(width) && w.fileBMP->ListCount() == 0);
         w.setWindowState(Qt::WindowNoState);  // restored: laid out, the lists read again
         QVERIFY(laidOutFor(700) && w.fileBMP->ListCount() == 1);
     }
@@ -290,6 +283,10 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(shown.join(", "),
                  QStringLiteral("/ [overlay], /home [vg-home], /media/usb [STICK], /mnt/data "
                                 "[sdd1], /srv/home [home], / [root]"));
+        FolderVolumes nested(Fresh(), {"m", "m/usb"});  // a path's is the longest root holding it
+        QCOMPARE(nested.VolumeOf(nested.Root(1) + "/x")->root +
+                     nested.VolumeOf(nested.Root(0) + "/usbs")->root,
+                 nested.Root(1) + nested.Root(0));
         SettingsStore store;
         QVERIFY(store.Write("Directory", "BMP", "/some where/ä"));
         QCOMPARE(store.Read("Directory", "BMP", "-") + store.Read("Directory", "None", "-"),
@@ -335,8 +332,7 @@ class WindowTest : public QObject, private CaseFolders {
             QCOMPARE(label->palette().color(QPalette::WindowText),
                      label == d.lblVersion ? QColor(0, 0, 200) : QColor(Qt::black));
         }
-        // The etched separator: one grey row, two white ones beneath it, the
-        // white beginning a pixel further right.
+        // The separator: a grey row, two white ones beneath from a pixel on.
         QApplication::setPalette(platform);
         const QImage face = d.grab().toImage();
         QVERIFY(face.pixel(6, 163) == kDarkRgb && face.pixel(377, 163) == kDarkRgb &&
