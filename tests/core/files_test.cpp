@@ -59,7 +59,8 @@ TEST(ExistingNames, TheExactNameFirstThenTheFirstInNameOrderIgnoringCase) {
     EXPECT_EQ(MatchExistingName({"LOGO.BTN", "logo.Btn"}, "logo.Btn"), "logo.Btn");
     EXPECT_EQ(MatchExistingName({"other.bmp"}, "logo.bmp"), "logo.bmp");
     EXPECT_TRUE(FileNameLess("a.bmp", "B.bmp") && FileNameLess("B.bmp", "b.bmp") &&
-                !FileNameLess("b.bmp", "B.bmp"));
+                !FileNameLess("b.bmp", "B.bmp") &&
+                !FileNameLess("b.bmp", "b.bmp"));  // nor before itself
 }
 
 // Both ways of saving keep the same promises.

@@ -2,9 +2,14 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <sys/stat.h>
+
+#include <cstddef>
 
 #include "about/frm_about.h"
 #include "gui_test_support.h"
@@ -50,6 +55,14 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(w.dirBMP->Path() + " " + w.dirButtons->Path() + " " + w.fileBMP->FileName(),
                  dir + " " + QDir::homePath() + " x.bmp");  // previewed while hidden
         QVERIFY(!w.isVisible() && s.Tick());
+        // The session's end sends no close: its request for the data stores the folders.
+        alignas(std::max_align_t) char manager[64] = {};  // never looked at
+        QVERIFY(
+            QMetaMethod::fromSignal(&QGuiApplication::commitDataRequest)
+                .invoke(qApp, Qt::DirectConnection, QGenericArgument("QSessionManager&", manager)));
+        QCOMPARE(
+            StoredSettings().value("Directory/Buttons").toString() + FrmMain::FolderPrefix("/"),
+            QDir::homePath() + "/");
     }
 
     void theLayoutOfTheWorkedExampleAndOfTheRealWindowWhenShown() {
@@ -126,6 +139,7 @@ class WindowTest : public QObject, private CaseFolders {
         WriteBitmap(d + "/b.bmp", 4, 3, kBlackRgb);
         WriteBitmap(d + "/A.bmp", 5, 2, qRgb(200, 0, 0));
         WriteButton(d + "/z.btn", {"33", "30", "01"});
+        WriteAll(d + "/C.bmp", "no picture");
         QVERIFY(QDir().mkpath(d + "/sub") && s.Tick());
         w.drvBMP->SetDrive(s.volumes->Text(1));
         w.drvButtons->setCurrentIndex(1);                  // as the user chooses
@@ -133,12 +147,20 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(Levels(w.picButtons->Surface().Image().copy(0, 0, 4, 5)),
                  (QStringList{"0000", "0330", "0300", "0010", "0000"}));
         QCOMPARE(QList<int>({w.ButtonRows(), w.ButtonCols()}), QList<int>({3, 2}));
+        QList<std::optional<Qt::CursorShape>> pointers;  // as the written file is selected
+        connect(w.fileButtons, &FileListBox::Click, this, [&] { pointers << OverridePointer(); });
         Click(w.cmdToButton);  // A.Btn written beside z.btn, selected and so drawn
+        disconnect(w.fileButtons, &FileListBox::Click, this, nullptr);
+        QCOMPARE(pointers, QList<std::optional<Qt::CursorShape>>{Qt::WaitCursor});
         QCOMPARE(w.fileButtons->FileName() + ReadAll(d + "/A.Btn"),
                  "A.Btn" + ButtonText({"11111", "11111"}));
-        // A folder without files: the button preview blank.
+        w.fileBMP->SetSelected(2);  // C.bmp, no picture: the preview blank
+        QCOMPARE(Pixel(w.picBMP, 4, 1), kWhiteRgb);
+        // A folder without files: the button preview blank, nothing to name a file after.
         QVERIFY(w.dirBMP->SetPath(d + "/sub") && w.dirButtons->SetPath(d + "/sub"));
         QCOMPARE(Pixel(w.picButtons, 1, 1), kWhiteRgb);
+        Click(w.cmdToBMP);
+        Click(w.cmdToButton);
         // F5, and only F5, in any list reads both file lists and selects the first files.
         QWidget* const lists[] = {w.drvBMP,     w.drvButtons, w.dirBMP,
                                   w.dirButtons, w.fileBMP,    w.fileButtons};
@@ -208,6 +230,8 @@ class WindowTest : public QObject, private CaseFolders {
             WriteAll(dir + "/" + name, "x");
         }
         QDir().mkpath(dir + "/sub/deeper");
+        ::mkfifo(QFile::encodeName(dir + "/pipe.bmp").constData(), 0600);  // neither is listed
+        QFile::link(dir + "/gone", dir + "/dangling.bmp");
         FileListBox files(QStringLiteral("*.bmp"));
         QString seen;  // at each Click, the name selected then
         connect(&files, &FileListBox::Click, this, [&] { seen += files.FileName() + " "; });
