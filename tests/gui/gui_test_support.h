@@ -52,7 +52,6 @@ struct Started {
         volumes = std::make_shared<FolderVolumes>(base, QStringList{"C", "D", "E"}.mid(0, drives));
         w = std::make_unique<FrmMain>(boxes.get(), volumes);
     }
-    ~Started() { w.reset(); }
     bool Tick() {
         return QTest::qWaitFor([this] { return w->isVisible(); });
     }
