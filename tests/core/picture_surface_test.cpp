@@ -26,6 +26,7 @@ TEST(PictureSurface, PointAndPSetStayInsideTheRaster) {
         s.PSet(x, y, 0);  // nothing happens, nothing breaks
     }
     EXPECT_EQ(testing::Levels(s.Image()), (QStringList{"0000", "0000", "000?"}));
+    EXPECT_EQ(s.Point(0, 0), 0x00FFFFFF);
     s.SetScaleMode(ScaleUnit::Twips);
     EXPECT_EQ(s.Point(3 * 15, 2 * 15 + 14), 0x00123456);
     EXPECT_EQ(s.ScaleWidth(), 4 * 15);

@@ -330,7 +330,7 @@ class WindowTest : public QObject, private CaseFolders {
         box.Surface().PSet(21, 10, 0x00000000);  // beyond the box
         const QImage image = box.grab().toImage();
         QVERIFY(image.pixel(2, 2) == qRgb(255, 0, 0) && image.pixel(22, 11) == kWhiteRgb);
-        QVERIFY(image.pixel(0, 0) != image.pixel(24, 13));  // a sunken border
+        QVERIFY(qGray(image.pixel(0, 0)) < qGray(image.pixel(24, 13)));  // sunken: dark at the top
     }
 
     void theAboutBoxNamesTavrelWhateverTheLoadHandlerWrote() {
