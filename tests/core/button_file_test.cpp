@@ -1,121 +1,115 @@
+// The button file reader's record rules and limits, and drawing a file.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
-#include <sys/stat.h>
-
 #include "conversion/button_file.h"
-#include "conversion/messages.h"
+#include "conversion/button_render.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/test_files.h"
 
 namespace tavrel {
 namespace {
 
-using testing::ScriptedMessageBoxes;
-using Answer = MessageBoxes::Answer;
-
-class ReadButtonFileTest : public ::testing::Test {
+class ButtonFileTest : public ::testing::Test {
   protected:
-    QString Write(const QByteArray& content, const QString& name = "b.BTN") {
-        const QString path = dir_.filePath(name);
-        testing::WriteAll(path, content);
-        return path;
+    // The count ReadButtonFile returns, then the rows it leaves, joined by "|".
+    QByteArray Read(const QByteArray& file, ButtonFileRows rows = {"keep"}) {
+        testing::WriteAll(path_, file);
+        const int n = ReadButtonFile(path_, rows, boxes_, &notes_);
+        return QByteArray::number(n) + ": " + rows.join('|');
     }
-    int Read(const QString& path, ButtonFileRows& rows, ReadNotes* notes = nullptr) {
-        return ReadButtonFile(path, rows, boxes_, notes);
+    // Drawing a file over a black one: the result, the counts, the top-left
+    // pixels as levels ("blank" if all white), and any message.
+    QString Draw(const QByteArray& file) {
+        testing::WriteAll(path_, testing::ButtonText({"333333", "333333", "333333"}));
+        ButtonSize size;
+        DrawButtonFile(path_, box_, boxes_, size);
+        testing::WriteAll(path_, file);
+        const int result = static_cast<int>(DrawButtonFile(path_, box_, boxes_, size));
+        const QStringList pixels = testing::Levels(box_.Image());
+        QString text =
+            QStringList{"Drawn", "NothingRead", "UnknownValue", "TooWide"}.value(result) +
+            QString(" %1x%2 ").arg(size.rows).arg(size.cols) +
+            (pixels == QStringList(30, QString(40, '0'))
+                 ? QString("blank")
+                 : testing::Levels(box_.Image().copy(0, 0, 6, 4)).join('|'));
+        for (const auto& shown : std::exchange(boxes_.shown, {})) {
+            text += " [" + shown.title + (shown.retryCancel ? ", Retry Cancel] " : "] ") +
+                    QString(shown.text).replace(path_, "PATH");
+        }
+        return text;
     }
 
     QTemporaryDir dir_;
-    ScriptedMessageBoxes boxes_;
+    const QString path_ = dir_.filePath("b.BTN");
+    testing::ScriptedMessageBoxes boxes_;
+    ReadNotes notes_;
+    PictureSurface box_{0, false};
 };
 
-TEST_F(ReadButtonFileTest, DropsTheFirstSixCharactersAndKeepsFileOrder) {
-    ButtonFileRows rows;
-    EXPECT_EQ(Read(Write("00000:0123\r\n00007:3\r\nxx\r\n00000:\r\n99999:12,3\r\n"), rows), 6);
-    // "99999:12,3" is two records; the second has fewer than seven characters.
-    EXPECT_EQ(rows, (ButtonFileRows{"0123", "3", "", "", "12", ""}));
-    EXPECT_TRUE(boxes_.shown.isEmpty());
-}
-
-TEST_F(ReadButtonFileTest, SingleEmptyRowAndLastLineWithoutLineEnd) {
-    ButtonFileRows rows;
-    EXPECT_EQ(Read(Write("00000:\r\n"), rows), 1);
-    EXPECT_EQ(rows, (ButtonFileRows{""}));
-    EXPECT_EQ(Read(Write("00000:12\r\n00001:33"), rows), 2);
-    EXPECT_EQ(rows, (ButtonFileRows{"12", "33"}));
-}
-
-TEST_F(ReadButtonFileTest, EmptyFileReadsAsNoRowsAndLeavesTheArray) {
-    ButtonFileRows rows{"keep"};
-    EXPECT_EQ(Read(Write(""), rows), 0);
-    EXPECT_EQ(rows, (ButtonFileRows{"keep"}));
-    EXPECT_TRUE(boxes_.shown.isEmpty());
-}
-
-TEST_F(ReadButtonFileTest, ReadsAtMostAThousandRowsAndSaysSo) {
-    QByteArray content;
-    for (int i = 0; i < 1500; ++i) {
-        content += "00000:" + QByteArray::number(i % 4) + "\r\n";
+TEST_F(ButtonFileTest, ReaderRecordRules) {
+    // 642 lines of 102 bytes, then a record whose CR ends the first 64 KiB.
+    const QByteArray chunk =
+        ("00000:" + QByteArray(94, '1') + "\r\n").repeated(642) + "00000:" + QByteArray(45, '2');
+    const QByteArray nul = QByteArray("00000:1") + '\0' + "2\r\n";
+    const struct {
+        const char* why;
+        QByteArray file, rows;
+    } cases[] = {
+        {"CR LF lines lose six characters", "00000:0123\r\n00007:3\r\n", "2: 0123|3"},
+        {"LF, CR, mixed, none at the end", "00000:01\n00001:2\r00002:3\r\n00003:0", "4: 01|2|3|0"},
+        {"six characters or fewer give an empty row", "xx\r\n00000:\r\n", "2: |"},
+        {"a blank line is a row", "00000:1\r\n\r\n00001:2\r\n", "3: 1||2"},
+        {"a comma ends a record", "00000:12,3\r\n", "2: 12|"},
+        {"the text after a last comma is a record", "00000:1,", "2: 1|"},
+        {"blanks before a record are skipped", "  00000:1 2 \r\n", "1: 1 2 "},
+        {"quotes are ordinary characters", "00000:\"1,2345678\"\r\n", "2: \"1|8\""},
+        {"a NUL is a character", nul, nul.mid(6, 3).prepend("1: ")},
+        {"a byte-order mark is no part of it", QByteArray("\xEF\xBB\xBF") + "00000:3\r\n", "1: 3"},
+        {"a CR LF across two chunks is one line end", chunk + "\r\n00001:3\r\n",
+         "644: " + (QByteArray(94, '1') + "|").repeated(642) + QByteArray(45, '2') + "|3"},
+        {"an empty file leaves the rows", "", "0: keep"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Read(c.file), c.rows) << c.why;
     }
-    ButtonFileRows rows;
-    ReadNotes notes;
-    EXPECT_EQ(Read(Write(content), rows, &notes), 1000);
-    EXPECT_TRUE(notes.truncated);
-    EXPECT_EQ(rows.last(), "3");
+    ButtonFileRows rows{"keep"};  // a file that cannot be opened, answered Cancel, likewise
+    EXPECT_EQ(ReadButtonFile(dir_.filePath("gone"), rows, boxes_), 0);
+    EXPECT_EQ(rows.join() + boxes_.shown.value(0).title, "keepFile open error");
+}
 
-    QByteArray exactly;
-    for (int i = 0; i < 1000; ++i) {
-        exactly += "00000:1\r\n";
+TEST_F(ButtonFileTest, DrawsEachPixelOrSaysWhyNot) {
+    box_.Move(0, 0, 40 * kTwipsPerPixel, 30 * kTwipsPerPixel);
+    const QByteArray tall = QByteArray("00000:3\r\n").repeated(1200);
+    const struct {
+        const char* why;
+        QByteArray file;
+        QString drawn;
+    } cases[] = {
+        {"at its column and row from 1", "00000:0123\r\n00001:3210\r\n",
+         "Drawn 2x4 000000|001230|032100|000000"},
+        {"the first row fixes the width", "00000:33\r\n00001:3333\r\n",
+         "Drawn 2x2 000000|033000|033000|000000"},
+        {"an empty first row draws nothing", "00000:\r\n00001:123\r\n", "Drawn 2x0 blank"},
+        {"the widest row", "00000:" + QByteArray(32764, '1'),
+         "Drawn 1x32764 000000|011111|000000|000000"},
+        {"the first 1000 rows", tall,
+         "Drawn 1000x1 000000|030000|030000|030000 [Tavrel] Only the first 1000 rows of PATH are "
+         "read"},
+        {"1000 rows, all read", tall.left(9000), "Drawn 1000x1 000000|030000|030000|030000"},
+        {"an unknown character", "00000:0120\r\n00001:01x0\r\n",
+         "UnknownValue 2x4 blank [Tavrel] Unknown button value : ( 3, 2)x"},
+        {"a short row", "00000:333\r\n00001:33\r\n",
+         "UnknownValue 2x3 blank [Tavrel] Unknown button value : ( 3, 2)"},
+        {"an empty file", "", "NothingRead 3x6 blank"},
+        {"a row too wide for the counters", "00000:" + QByteArray(32765, '3'),
+         "TooWide 3x6 blank [Tavrel] Unable to draw file PATH\rError: a row holds more than 32764 "
+         "pixels"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Draw(c.file), c.drawn) << c.why;
     }
-    EXPECT_EQ(Read(Write(exactly), rows, &notes), 1000);
-    EXPECT_FALSE(notes.truncated);
-}
-
-TEST_F(ReadButtonFileTest, MissingFileAsksRetryThenReadsOnceItExists) {
-    const QString path = dir_.filePath("late.BTN");
-    boxes_.Answer({Answer::Retry});
-    boxes_.OnRetryCancel([&] { testing::WriteAll(path, "00000:1\r\n"); });
-    ButtonFileRows rows;
-    EXPECT_EQ(Read(path, rows), 1);
-    ASSERT_EQ(boxes_.shown.size(), 1);
-    EXPECT_EQ(boxes_.shown[0].text,
-              "Unable to open file " + path + QChar(13) + "Error: No such file or directory");
-    EXPECT_EQ(boxes_.shown[0].title, "File open error");
-    EXPECT_TRUE(boxes_.shown[0].retryCancel);
-}
-
-TEST_F(ReadButtonFileTest, CancelReturnsZeroAndLeavesTheArray) {
-    ButtonFileRows rows{"keep"};
-    boxes_.Answer({Answer::Retry, Answer::Cancel});
-    EXPECT_EQ(Read(dir_.filePath("none.BTN"), rows), 0);
-    EXPECT_EQ(boxes_.shown.size(), 2);  // Retry that fails again asks again
-    EXPECT_EQ(rows, (ButtonFileRows{"keep"}));
-}
-
-TEST_F(ReadButtonFileTest, FoldersAndFifosAreRefusedAtOnce) {
-    const QString folder = dir_.filePath("folder.BTN");
-    ASSERT_TRUE(QDir().mkdir(folder));
-    const QString fifo = dir_.filePath("pipe.BTN");
-    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-
-    ButtonFileRows rows;
-    EXPECT_EQ(Read(folder, rows), 0);
-    EXPECT_EQ(Read(fifo, rows), 0);  // would block forever if it were opened for reading
-    ASSERT_EQ(boxes_.shown.size(), 2);
-    EXPECT_TRUE(boxes_.shown[0].text.endsWith("Error: Is a directory"));
-    EXPECT_TRUE(boxes_.shown[1].text.endsWith("Error: Not a regular file"));
-    EXPECT_EQ(boxes_.shown[1].title, "File open error");
-}
-
-TEST(WriteButtonLine, NumbersRowsWithFiveDigitsAndEndsInCrLf) {
-    SequentialOutput out;
-    WriteButtonLine(out, 0, "0123", 4);
-    WriteButtonLine(out, 42, "", 0);
-    WriteButtonLine(out, 123456, "3", 1);
-    EXPECT_EQ(out.Data(), "00000:0123\r\n00042:\r\n123456:3\r\n");
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 #include "tests/fuzz/fuzz_bodies.h"
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -11,45 +10,31 @@
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/drawing_to_bitmap.h"
-#include "platform/message_boxes.h"
+#include "tests/support/scripted_message_boxes.h"
+#include "tests/support/test_files.h"
 
 namespace tavrel::fuzz {
 
 namespace {
 
-// Answers every question with Cancel, so nothing ever waits or retries.
-class SilentBoxes : public MessageBoxes {
-  public:
-    Answer RetryCancel(const QString&, const QString&) override { return Answer::Cancel; }
-    void OkOnly(const QString&, const QString&) override {}
-};
-
-const QString& Folder() {
-    static QTemporaryDir dir;
-    static const QString path = dir.path();
-    return path;
-}
-
+// The input written to a file in a folder of the run's own.
 QString Put(const char* name, const std::uint8_t* data, std::size_t size) {
-    const QString path = Folder() + "/" + QString::fromLatin1(name);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    }
-    return path;
+    static QTemporaryDir dir;
+    testing::WriteAll(dir.filePath(name), QByteArray(reinterpret_cast<const char*>(data), size));
+    return dir.filePath(name);
 }
 
 }  // namespace
 
 void ButtonFile(const std::uint8_t* data, std::size_t size) {
     const QString path = Put("in.BTN", data, size);
-    SilentBoxes boxes;
+    testing::ScriptedMessageBoxes boxes;  // answers Cancel
     PictureSurface picButtons(2, false), picWorking(2, true), picOut(2, true);
     picButtons.Move(5280, 3360, 3012, 492);
     ButtonSize size16;
     if (DrawButtonFile(path, picButtons, boxes, size16) == DrawResult::Drawn) {
-        ConvertDrawingToBitmap(picButtons, size16, picWorking, picOut, Folder() + "/out.bmp", boxes,
-                               SaveOptions{false});
+        ConvertDrawingToBitmap(picButtons, size16, picWorking, picOut,
+                               QFileInfo(path).path() + "/out.bmp", boxes, SaveOptions{false});
     }
 }
 
@@ -64,9 +49,9 @@ void Picture(const std::uint8_t* data, std::size_t size) {
     }();
     Q_UNUSED(limited);
     const QString path = Put("in.bmp", data, size);
-    SilentBoxes boxes;
+    testing::ScriptedMessageBoxes boxes;  // answers Cancel
     PictureSurface picWorking(2, true), picOut(2, true);
-    ConvertBitmapToButton(path, Folder() + "/out.Btn", picWorking, picOut, boxes,
+    ConvertBitmapToButton(path, QFileInfo(path).path() + "/out.Btn", picWorking, picOut, boxes,
                           SaveOptions{false});
 }
 

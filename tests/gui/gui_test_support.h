@@ -1,24 +1,17 @@
 #pragma once
 
-// Helpers shared by the window's test suites: scripted message boxes, drives
-// made of folders, a private settings store and file writers.
+// Helpers shared by the window's test suites.
 
-#include <QByteArray>
 #include <QDir>
-#include <QFile>
-#include <QImage>
-#include <QList>
+#include <QPushButton>
 #include <QSettings>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
-#include <utility>
 
 #include "main_window/frm_main.h"
-#include "platform/message_boxes.h"
+#include "platform/picture_box.h"
 #include "platform/volumes.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/test_files.h"
@@ -50,8 +43,7 @@ class FolderVolumes : public VolumeProvider {
     QList<Volume> volumes_;
 };
 
-// A main window on drives C, D and E (the first `drives` of them), with
-// scripted message boxes; Tick() waits for its start-up tick.
+// A main window on drives C, D and E; Tick() waits for its start-up tick.
 struct Started {
     std::unique_ptr<ScriptedMessageBoxes> boxes = std::make_unique<ScriptedMessageBoxes>();
     std::shared_ptr<FolderVolumes> volumes;
@@ -60,34 +52,30 @@ struct Started {
         volumes = std::make_shared<FolderVolumes>(base, QStringList{"C", "D", "E"}.mid(0, drives));
         w = std::make_unique<FrmMain>(boxes.get(), volumes);
     }
-    ~Started() { w.reset(); }
     bool Tick() {
         return QTest::qWaitFor([this] { return w->isVisible(); });
     }
 };
 
-// Points the per-user settings store and the home folder of this test
-// process at folders of its own.
-inline void UsePrivateSettings(const QTemporaryDir& dir) {
-    QDir().mkpath(dir.path() + QStringLiteral("/settings"));
-    QDir().mkpath(dir.path() + QStringLiteral("/home"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       dir.path() + QStringLiteral("/settings"));
-    qputenv("HOME", QFile::encodeName(dir.path() + QStringLiteral("/home")));
+inline QRgb Pixel(const PictureBox* box, int x, int y) {
+    return box->Surface().Image().pixel(x, y);
 }
 
-// A suite's temporary folder, with the settings store and home folder inside
-// it, and a fresh subfolder per case so that cases never see each other's files.
+inline void Click(QPushButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// The settings store and home folder in a folder of the suite's own.
 class CaseFolders {
   protected:
     QTemporaryDir tmp_;
 
     bool PrepareFolders() {
-        if (!tmp_.isValid()) {
-            return false;
-        }
-        UsePrivateSettings(tmp_);
-        return true;
+        QDir().mkpath(tmp_.path() + QStringLiteral("/home"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           tmp_.path() + QStringLiteral("/settings"));
+        qputenv("HOME", QFile::encodeName(tmp_.path() + QStringLiteral("/home")));
+        return tmp_.isValid();
     }
 
     QString Fresh() {
@@ -101,13 +89,12 @@ class CaseFolders {
 };
 
 inline QSettings StoredSettings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
-                     QStringLiteral("Tavrel"));
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrel", "Tavrel");
 }
 
+// The two folders the next window starts on (none stored for a null one).
 inline void StoreFolders(const QString& bmp, const QString& buttons) {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrel"),
-                       QStringLiteral("Tavrel"));
+    QSettings settings = StoredSettings();
     settings.clear();
     if (!bmp.isNull()) {
         settings.setValue(QStringLiteral("Directory/BMP"), bmp);
@@ -117,28 +104,16 @@ inline void StoreFolders(const QString& bmp, const QString& buttons) {
     }
 }
 
-// WriteAll, into a folder made when missing.
-inline void WriteFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    WriteAll(path, bytes);
-}
-
-// A w by h bitmap filled with one colour.
+// A w by h bitmap of one colour, in a folder made when missing.
 inline void WriteBitmap(const QString& path, int w, int h, QRgb colour) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(colour);
+    WriteAll(path, QByteArray());
     image.save(path, "BMP");
 }
 
-// A button file of the given pixel rows.
 inline void WriteButton(const QString& path, const QStringList& rows) {
-    QByteArray text;
-    for (int i = 0; i < rows.size(); ++i) {
-        text += QStringLiteral("%1:").arg(i, 5, 10, QLatin1Char('0')).toLatin1() +
-                rows[i].toLatin1() + "\r\n";
-    }
-    WriteFile(path, text);
+    WriteAll(path, ButtonText(rows));
 }
 
 }  // namespace tavrel::testing

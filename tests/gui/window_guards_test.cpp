@@ -18,10 +18,6 @@ namespace {
 
 using Answer = MessageBoxes::Answer;
 
-QRgb Pixel(const PictureBox* box, int x, int y) {
-    return box->Surface().Image().pixel(x, y);
-}
-
 // A left click on button, posted: it waits in the queue as a user's would.
 void PostClick(QPushButton* button) {
     const QPointF at = button->rect().center();

@@ -13,8 +13,7 @@
 
 namespace tavrel::testing {
 
-// The application's pointer override right now: nothing when none is set (or
-// when there is no graphical application, as in the core's tests).
+// The application's pointer override now, if any (none without a GUI).
 inline std::optional<Qt::CursorShape> OverridePointer() {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
         return std::nullopt;
@@ -35,8 +34,7 @@ class ScriptedMessageBoxes : public MessageBoxes {
         std::optional<Qt::CursorShape> pointer;
     };
 
-    // Answers for the next Retry/Cancel boxes, in order. A hook, when set,
-    // runs before each answer is given (to repair what failed, say).
+    // Answers for the next Retry/Cancel boxes; the hook runs before each.
     void Answer(std::initializer_list<MessageBoxes::Answer> answers) { answers_ += answers; }
     void OnRetryCancel(std::function<void()> hook) { hook_ = std::move(hook); }
 

@@ -4,19 +4,18 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace tavrel::testing {
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray();
-    }
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void WriteAll(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(bytes) != bytes.size()) {
@@ -37,13 +36,10 @@ QStringList Entries(const QString& folder) {
 
 namespace {
 
-void Put16(QByteArray& b, int v) {
-    b.append(char(v & 0xFF));
-    b.append(char((v >> 8) & 0xFF));
-}
-void Put32(QByteArray& b, std::int64_t v) {
-    for (int i = 0; i < 4; ++i) {
-        b.append(char((v >> (8 * i)) & 0xFF));
+// value as count little-endian bytes.
+void Put(QByteArray& b, std::int64_t value, int count) {
+    for (int i = 0; i < count; ++i) {
+        b.append(char((value >> (8 * i)) & 0xFF));
     }
 }
 
@@ -51,89 +47,58 @@ void Put32(QByteArray& b, std::int64_t v) {
 
 QByteArray MakeBitmap(const BitmapRecipe& recipe) {
     std::vector<std::uint32_t> palette;
-    if (recipe.bitsPerPixel == 8) {
-        for (std::uint32_t p : recipe.pixels) {
-            bool found = false;
-            for (std::uint32_t q : palette) {
-                found = found || q == p;
-            }
-            if (!found) {
-                palette.push_back(p);
-            }
-        }
-        if (palette.size() > 256) {
-            throw std::runtime_error("too many colours for a palette");
+    for (std::uint32_t p : recipe.pixels) {
+        if (recipe.bitsPerPixel == 8 &&
+            std::find(palette.begin(), palette.end(), p) == palette.end()) {
+            palette.push_back(p);
         }
     }
-    const auto indexOf = [&](std::uint32_t p) {
-        int index = 0;
-        while (palette[static_cast<size_t>(index)] != p) {
-            ++index;
-        }
-        return index;
+    const auto index = [&](std::uint32_t p) {
+        return char(std::find(palette.begin(), palette.end(), p) - palette.begin());
     };
     QByteArray data;
-    const int rowBytes = ((recipe.width * recipe.bitsPerPixel + 31) / 32) * 4;
+    const int rowBytes = (recipe.width * recipe.bitsPerPixel + 31) / 32 * 4;
     for (int i = 0; i < recipe.height; ++i) {
         const int y = recipe.topDown ? i : recipe.height - 1 - i;
         QByteArray row;
         for (int x = 0; x < recipe.width; ++x) {
             const std::uint32_t p = recipe.pixels[static_cast<size_t>(y * recipe.width + x)];
             if (recipe.rle) {
-                // One run per pixel: count 1, then the palette index.
-                row.append(char(1));
-                row.append(char(indexOf(p)));
+                row.append(char(1)).append(index(p));  // a run of one pixel
             } else if (recipe.bitsPerPixel == 8) {
-                row.append(char(indexOf(p)));
+                row.append(index(p));
             } else if (recipe.bitsPerPixel == 16) {
-                const int v = int(((p >> 19) & 31) << 10 | ((p >> 11) & 31) << 5 | ((p >> 3) & 31));
-                Put16(row, v);
+                Put(row, ((p >> 19) & 31) << 10 | ((p >> 11) & 31) << 5 | ((p >> 3) & 31), 2);
             } else {
-                row.append(char(p & 0xFF));
-                row.append(char((p >> 8) & 0xFF));
-                row.append(char((p >> 16) & 0xFF));
-                if (recipe.bitsPerPixel == 32) {
-                    row.append(char(0));
-                }
+                Put(row, p, recipe.bitsPerPixel / 8);  // blue, green, red (and a zero byte)
             }
         }
         if (recipe.rle) {
-            row.append(char(0));
-            row.append(char(i == recipe.height - 1 ? 1 : 0));  // end of bitmap, or of line
-        } else {
-            while (row.size() < rowBytes) {
-                row.append(char(0));
-            }
+            row.append(char(0)).append(
+                char(i == recipe.height - 1 ? 1 : 0));  // end of bitmap or line
         }
-        data.append(row);
+        data.append(recipe.rle ? row : row.leftJustified(rowBytes, '\0'));
     }
-
-    const int paletteBytes = static_cast<int>(palette.size()) * 4;
-    const int dataOffset = 14 + 40 + paletteBytes;
-    QByteArray b;
-    b.append("BM");
-    Put32(b, dataOffset + data.size());
-    Put32(b, 0);
-    Put32(b, dataOffset);
-    Put32(b, 40);
-    Put32(b, recipe.width);
-    Put32(b, recipe.topDown ? -recipe.height : recipe.height);
-    Put16(b, 1);
-    Put16(b, recipe.bitsPerPixel);
-    Put32(b, recipe.rle ? 1 : 0);  // BI_RLE8 or BI_RGB
-    Put32(b, data.size());
-    Put32(b, 3780);
-    Put32(b, 3780);
-    Put32(b, static_cast<std::int64_t>(palette.size()));
-    Put32(b, 0);
+    const int offset = 14 + 40 + static_cast<int>(palette.size()) * 4;
+    QByteArray b("BM");
+    Put(b, offset + data.size(), 4);
+    Put(b, 0, 4);
+    Put(b, offset, 4);
+    Put(b, 40, 4);
+    Put(b, recipe.width, 4);
+    Put(b, recipe.topDown ? -recipe.height : recipe.height, 4);
+    Put(b, 1, 2);
+    Put(b, recipe.bitsPerPixel, 2);
+    Put(b, recipe.rle ? 1 : 0, 4);  // BI_RLE8 or BI_RGB
+    Put(b, data.size(), 4);
+    Put(b, 3780, 4);  // 96 dots per inch
+    Put(b, 3780, 4);
+    Put(b, static_cast<std::int64_t>(palette.size()), 4);
+    Put(b, 0, 4);
     for (std::uint32_t p : palette) {
-        b.append(char(p & 0xFF));
-        b.append(char((p >> 8) & 0xFF));
-        b.append(char((p >> 16) & 0xFF));
-        b.append(char(0));
+        Put(b, p, 4);
     }
-    b.append(data);
-    return b;
+    return b + data;
 }
 
 QByteArray BuildBitmap(const BitmapFields& f) {
@@ -170,6 +135,29 @@ BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots) {
         recipe.pixels[static_cast<size_t>(d.y * w + d.x)] = d.rgb;
     }
     return recipe;
+}
+
+QByteArray ButtonText(const QStringList& rows) {
+    QByteArray text;
+    for (int i = 0; i < rows.size(); ++i) {
+        text += QByteArray::number(i).rightJustified(5, '0') + ':' + rows[i].toLatin1() + "\r\n";
+    }
+    return text;
+}
+
+QStringList Levels(const QImage& image) {
+    const QList<QRgb> greys = {qRgb(255, 255, 255), qRgb(192, 192, 192), qRgb(128, 128, 128),
+                               qRgb(0, 0, 0)};
+    QStringList rows;
+    for (int y = 0; y < image.height(); ++y) {
+        QString row;
+        for (int x = 0; x < image.width(); ++x) {
+            const qsizetype level = greys.indexOf(image.pixel(x, y) | 0xFF000000u);
+            row += QLatin1Char(level < 0 ? '?' : char('0' + level));
+        }
+        rows << row;
+    }
+    return rows;
 }
 
 }  // namespace tavrel::testing

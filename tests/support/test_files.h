@@ -3,24 +3,34 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdint>
+#include <ostream>
 #include <vector>
+
+// Readable texts in the failures of GoogleTest checks.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace tavrel::testing {
 
 // Whole file contents, or an empty array when it cannot be read.
 QByteArray ReadAll(const QString& path);
+// Writes a file, making its folder when missing.
 void WriteAll(const QString& path, const QByteArray& bytes);
 bool Exists(const QString& path);
 // Names in a folder, "." and ".." left out, sorted.
 QStringList Entries(const QString& folder);
 
-// A Windows bitmap written by hand, so tests can make the variants the
-// program must read: 16 (5-5-5), 24 or 32 bits, an 8-bit palette plain or
-// run-length encoded, bottom-up or top-down. pixels are 0xRRGGBB, row by row
-// from the top.
+// A Windows bitmap written byte by byte from the format's definition: 16
+// (5-5-5), 24 or 32 bits, an 8-bit palette plain or run-length encoded,
+// bottom-up or top-down; pixels 0xRRGGBB, row by row from the top.
 struct BitmapRecipe {
     int width = 0;
     int height = 0;
@@ -56,19 +66,12 @@ struct Dot {
 };
 BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots = {});
 
-// Runs body with a file-size limit of limitBytes for this process, SIGXFSZ
-// ignored, so that writes fail part-way even for root.
-template <typename Body>
-void WithFileSizeLimit(long limitBytes, Body&& body);
+// A button file of these pixel rows, numbered from 00000, each ending in CR LF.
+QByteArray ButtonText(const QStringList& rows);
+// An image's pixels as button characters, "?" for a colour of no level.
+QStringList Levels(const QImage& image);
 
-}  // namespace tavrel::testing
-
-#include <sys/resource.h>
-
-#include <csignal>
-
-namespace tavrel::testing {
-
+// Runs body with a file-size limit, SIGXFSZ ignored: writes fail part-way.
 template <typename Body>
 void WithFileSizeLimit(long limitBytes, Body&& body) {
     struct rlimit old {};
