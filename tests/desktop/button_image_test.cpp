@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
-#include <QHash>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
@@ -13,17 +12,7 @@
 namespace tavrel {
 namespace {
 
-// An image's pixels as button characters, "?" for a grey the format lacks.
-QStringList Levels(const QImage& image) {
-    static const QHash<int, QChar> kLevels{{255, '0'}, {192, '1'}, {128, '2'}, {0, '3'}};
-    QStringList rows(image.height());
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            rows[y] += kLevels.value(qGray(image.pixel(x, y)), '?');
-        }
-    }
-    return rows;
-}
+using testing::Levels;
 
 // Files as another program writes them, by name through the plugin: pixels,
 // the size told before reading, the handler's message.

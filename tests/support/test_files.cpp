@@ -34,17 +34,6 @@ QStringList Entries(const QString& folder) {
     return names;
 }
 
-namespace {
-
-// value as count little-endian bytes.
-void Put(QByteArray& b, std::int64_t value, int count) {
-    for (int i = 0; i < count; ++i) {
-        b.append(char((value >> (8 * i)) & 0xFF));
-    }
-}
-
-}  // namespace
-
 QByteArray MakeBitmap(const BitmapRecipe& recipe) {
     std::vector<std::uint32_t> palette;
     for (std::uint32_t p : recipe.pixels) {
@@ -68,9 +57,11 @@ QByteArray MakeBitmap(const BitmapRecipe& recipe) {
             } else if (recipe.bitsPerPixel == 8) {
                 row.append(index(p));
             } else if (recipe.bitsPerPixel == 16) {
-                Put(row, ((p >> 19) & 31) << 10 | ((p >> 11) & 31) << 5 | ((p >> 3) & 31), 2);
+                row += LittleEndian(
+                    {((p >> 19) & 31) << 10 | ((p >> 11) & 31) << 5 | ((p >> 3) & 31)}, 2);
             } else {
-                Put(row, p, recipe.bitsPerPixel / 8);  // blue, green, red (and a zero byte)
+                // Blue, green, red (and a zero byte).
+                row += LittleEndian({p}, recipe.bitsPerPixel / 8);
             }
         }
         if (recipe.rle) {
@@ -79,26 +70,16 @@ QByteArray MakeBitmap(const BitmapRecipe& recipe) {
         }
         data.append(recipe.rle ? row : row.leftJustified(rowBytes, '\0'));
     }
-    const int offset = 14 + 40 + static_cast<int>(palette.size()) * 4;
-    QByteArray b("BM");
-    Put(b, offset + data.size(), 4);
-    Put(b, 0, 4);
-    Put(b, offset, 4);
-    Put(b, 40, 4);
-    Put(b, recipe.width, 4);
-    Put(b, recipe.topDown ? -recipe.height : recipe.height, 4);
-    Put(b, 1, 2);
-    Put(b, recipe.bitsPerPixel, 2);
-    Put(b, recipe.rle ? 1 : 0, 4);  // BI_RLE8 or BI_RGB
-    Put(b, data.size(), 4);
-    Put(b, 3780, 4);  // 96 dots per inch
-    Put(b, 3780, 4);
-    Put(b, static_cast<std::int64_t>(palette.size()), 4);
-    Put(b, 0, 4);
+    QByteArray colours;
     for (std::uint32_t p : palette) {
-        Put(b, p, 4);
+        colours += LittleEndian({p}, 4);
     }
-    return b + data;
+    return BuildBitmap({.bits = recipe.bitsPerPixel,
+                        .compression = recipe.rle ? 1 : 0,  // BI_RLE8 or BI_RGB
+                        .pixels = data,
+                        .width = recipe.width,
+                        .height = recipe.topDown ? -recipe.height : recipe.height,
+                        .palette = colours});
 }
 
 QByteArray BuildBitmap(const BitmapFields& f) {
