@@ -77,6 +77,10 @@ TEST_F(ButtonFileTest, ReaderRecordRules) {
     ButtonFileRows rows{"keep"};  // a file that cannot be opened, answered Cancel, likewise
     EXPECT_EQ(ReadButtonFile(dir_.filePath("gone"), rows, boxes_), 0);
     EXPECT_EQ(rows.join() + boxes_.shown.value(0).title, "keepFile open error");
+    // A read that fails part-way (address 0 of its own memory) is no end of the file.
+    EXPECT_EQ(ReadButtonFile("/proc/self/mem", rows, boxes_), 0);
+    EXPECT_EQ(rows.join() + boxes_.shown.value(1).text,
+              "keepUnable to open file /proc/self/mem\rError: Input/output error");
 }
 
 TEST_F(ButtonFileTest, DrawsEachPixelOrSaysWhyNot) {
