@@ -1,5 +1,7 @@
 #include "cli/printable.h"
 
+#include "platform/message_boxes.h"
+
 namespace tavrel::cli {
 
 QString Printable(const QString& text) {
@@ -7,15 +9,23 @@ QString Printable(const QString& text) {
     line.reserve(text.size());
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u == 13 || u == 10) {
-            line += QLatin1Char(' ');
-        } else if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) {
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) {
             line += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
         } else {
             line += c;
         }
     }
     return line;
+}
+
+QString PrintableMessage(const QString& text) {
+    // The last one: a name in the message may hold the same characters.
+    const QString parting = kMessageBreak + QStringLiteral("Error: ");
+    const qsizetype at = text.lastIndexOf(parting);
+    if (at < 0) {
+        return Printable(text);
+    }
+    return Printable(text.left(at)) + QLatin1Char(' ') + Printable(text.mid(at + 1));
 }
 
 }  // namespace tavrel::cli

@@ -479,7 +479,7 @@ class Reporter {
         }
         for (const QString& text : outcome.messages) {
             WriteOut(stderr, QStringLiteral("tavrel-convert: ") + Printable(job.input) +
-                                 QStringLiteral(": ") + Printable(text) + QLatin1Char('\n'));
+                                 QStringLiteral(": ") + PrintableMessage(text) + QLatin1Char('\n'));
         }
     }
 

@@ -142,9 +142,10 @@ const Row kRows[] = {
         "$TC" "$(printf 'd\nx')" 2>&1 | head -1
         script -qec "\"\$TC\" -j1 a.bmp '$e'" /dev/null | grep -c "$(printf '\033\\[2J')")sh",
      "e\\x1b[2J\\x9b.bmp -> e\\x1b[2J\\x9b.Btn\n"
-     "tavrel-convert: --jobs needs a whole number of at least 1, not '1 \\x1b[2J'\n"
+     "tavrel-convert: --jobs needs a whole number of at least 1, not '1\\x0a\\x1b[2J'\n"
      "tavrel-convert: Unknown option '\\x1bc'.\n"
-     "tavrel-convert: d x is a folder: give --to-button or --to-bmp to convert the files in it\n"
+     "tavrel-convert: d\\x0ax is a folder: give --to-button or --to-bmp to convert the files in "
+     "it\n"
      "0\n",
      "tavrel-convert: n\\x85.bmp: Unable to load file n\\x85.bmp Error: Unsupported image "
      "format\n"},
