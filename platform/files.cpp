@@ -309,6 +309,20 @@ bool WriteAll(int fd, const QByteArray& data, int* err) {
     return true;
 }
 
+// Closes a file written so far with ok, synced first when asked; false with
+// *err set when the write, the sync or the close failed.
+bool SyncAndClose(int fd, bool sync, bool ok, int* err) {
+    if (ok && sync && ::fsync(fd) != 0) {
+        *err = errno;
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        *err = errno;
+        ok = false;
+    }
+    return ok;
+}
+
 // The text for a read-only folder holding a writable file on a file system
 // that cannot reserve the room for the new content first.
 const QString kCannotReplaceSafely =
@@ -349,14 +363,7 @@ bool WriteInPlace(const QByteArray& path, const QByteArray& data, bool sync, QSt
         err = errno;
         ok = false;
     }
-    if (ok && sync && ::fsync(fd) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        err = errno;
-        ok = false;
-    }
+    ok = SyncAndClose(fd, sync, ok, &err);
     if (!ok) {
         *error = ErrnoText(err);
     }
@@ -425,14 +432,7 @@ bool SaveReplacing(const QString& path, const QByteArray& data, bool sync, QStri
     }
 
     bool ok = WriteAll(fd, data, &err) && (!target.exists || KeepOwnerAndMode(fd, target.st, &err));
-    if (ok && sync && ::fsync(fd) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        err = errno;
-        ok = false;
-    }
+    ok = SyncAndClose(fd, sync, ok, &err);
     if (ok && ::rename(tempName.constData(), target.path.constData()) != 0) {
         err = errno;
         ok = false;
