@@ -408,8 +408,8 @@ TEST_F(CliTest, MixedBatchReportsEachFailureAndConvertsTheRest) {
     Put("two\r\nlines.bmp", "junk");
     const Result lines = Run({"two\r\nlines.bmp"});
     EXPECT_EQ(lines.err,
-              "tavrel-convert: two  lines.bmp: Unable to load file two  lines.bmp Error: "
-              "Unsupported image format\n");
+              "tavrel-convert: two\\x0d\\x0alines.bmp: Unable to load file two\\x0d\\x0alines.bmp "
+              "Error: Unsupported image format\n");
 }
 
 // A PNG header announcing a picture far over the loader's allocation limit.
