@@ -323,7 +323,7 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
         return Outcome{};
     }
     PrintedBoxes boxes(job, folders);
-    SaveOptions save(false);
+    SaveOptions save{false};
     if (job.toStandardOutput) {
         save.writeInstead = [](const QByteArray& data, QString* error) {
             return WriteToDescriptor(STDOUT_FILENO, data, error);

@@ -43,12 +43,13 @@ bool WriteToDescriptor(int fd, const QByteArray& data, QString* error);
 QString ErrnoText(int err);
 
 struct SaveOptions {
-    // Not explicit: SaveOptions{false} is a batch caller's.
-    SaveOptions(bool sync = true) : syncEachFile(sync) {}
+    SaveOptions() = default;
+    // SaveOptions{false} is a batch caller's.
+    explicit SaveOptions(bool sync) : syncEachFile(sync) {}
 
     // The window syncs each file it writes. A batch caller turns this off and
     // calls SyncFileSystems once at the end, which is far quicker.
-    bool syncEachFile;
+    bool syncEachFile = true;
     // Where set, the bytes go here instead (standard output, say): no file
     // is looked up, made or replaced, and path only names them in messages.
     std::function<bool(const QByteArray& data, QString* error)> writeInstead;
