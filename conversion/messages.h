@@ -34,8 +34,8 @@ QString DrawFailedText(const QString& path, const QString& description);
 QString TooWideDescription();
 // The description for a picture taller than a button file holds.
 QString TooTallDescription();
-// "Only the first 1000 rows of PATH are read"
-QString TruncatedText(const QString& path);
+// "Only the first 1000 rows of PATH are read", with the count of rows read.
+QString TruncatedText(const QString& path, int rows);
 
 // Asks Retry or Cancel about a failed action until attempt succeeds or the
 // user cancels. attempt returns true on success, false with a description.

@@ -89,7 +89,7 @@ bool ButtonImageHandler::loadRows() const {
         return false;
     }
     if (notes.truncated) {
-        error_ = TruncatedText(name);
+        error_ = TruncatedText(name, static_cast<int>(rows_.size()));
     }
     readable_ = true;
     return true;

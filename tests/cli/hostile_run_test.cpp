@@ -149,6 +149,12 @@ const Row kRows[] = {
      "0\n",
      "tavrel-convert: n\\x85.bmp: Unable to load file n\\x85.bmp Error: Unsupported image "
      "format\n"},
+    // An endless row after a good first one: reading stops past the most a
+    // file of 1000 rows holds.
+    {"EndlessLaterRow",
+     R"sh({ printf '00000:3\r\n'; yes 3 | tr -d '\n'; } | "$TC" --to-bmp - > o.bmp; echo $?
+        head -c 2 o.bmp)sh",
+     "1\nBM", "tavrel-convert: -: Only the first 2 rows of - are read\n"},
     // A picture announcing more pixels than the memory budget holds fails
     // alone, before anything is allocated.
     {"MemoryBudget", R"sh("$TC" -j2 --to-button huge.pgm a.bmp; echo $?)sh", "1\n",
