@@ -107,12 +107,8 @@ bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
     }
     picOut.SetScaleMode(ScaleUnit::Pixels);
     // A file that the program's own reader would refuse is not written.
-    QString tooLarge;
-    if (picOut.InnerWidthPixels() - 1 > kMaxButtonColumns) {
-        tooLarge = TooWideDescription();
-    } else if (picOut.InnerHeightPixels() - 1 > kMaxButtonFileRows) {
-        tooLarge = TooTallDescription();
-    }
+    const QString tooLarge =
+        ButtonFileSizeProblem(picOut.InnerWidthPixels() - 1, picOut.InnerHeightPixels() - 1);
     if (!tooLarge.isEmpty()) {
         boxes.OkOnly(FailureText(kSaveAction, buttonPath, tooLarge), kSaveTitle);
         return false;

@@ -27,4 +27,11 @@ QString TruncatedText(const QString& path, int rows) {
            QStringLiteral(" are read");
 }
 
+QString ButtonFileSizeProblem(qint64 width, qint64 height) {
+    if (width > kMaxButtonColumns) {
+        return TooWideDescription();
+    }
+    return height > kMaxButtonFileRows ? TooTallDescription() : QString();
+}
+
 }  // namespace tavrel

@@ -145,9 +145,10 @@ bool ButtonImageHandler::write(const QImage& image) {
         error_ = FailureText(kSaveAction, name, QStringLiteral("there is no image"));
         return false;
     }
-    // A wider row would be refused when read back.
-    if (image.width() > kMaxButtonColumns) {
-        error_ = FailureText(kSaveAction, name, TooWideDescription());
+    // A wider or taller picture would be refused when read back.
+    const QString tooLarge = ButtonFileSizeProblem(image.width(), image.height());
+    if (!tooLarge.isEmpty()) {
+        error_ = FailureText(kSaveAction, name, tooLarge);
         return false;
     }
     static const std::array<char, 256> levels = [] {
