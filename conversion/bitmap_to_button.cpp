@@ -1,6 +1,5 @@
 #include "conversion/bitmap_to_button.h"
 
-#include <array>
 #include <new>
 
 #include "conversion/button_file.h"
@@ -23,7 +22,7 @@ char ButtonLevel(int red) {
     return '3';
 }
 
-QByteArray FormatButtonFile(const PictureSurface& cropped) {
+const std::array<char, 256>& ButtonLevels() {
     static const std::array<char, 256> levels = [] {
         std::array<char, 256> t{};
         for (int red = 0; red < 256; ++red) {
@@ -31,6 +30,11 @@ QByteArray FormatButtonFile(const PictureSurface& cropped) {
         }
         return t;
     }();
+    return levels;
+}
+
+QByteArray FormatButtonFile(const PictureSurface& cropped) {
+    const std::array<char, 256>& levels = ButtonLevels();
     const QImage& raster = cropped.Image();
     const int w = std::min(cropped.InnerWidthPixels(), raster.width());
     const int h = std::min(cropped.InnerHeightPixels(), raster.height());

@@ -151,13 +151,7 @@ bool ButtonImageHandler::write(const QImage& image) {
         error_ = FailureText(kSaveAction, name, tooLarge);
         return false;
     }
-    static const std::array<char, 256> levels = [] {
-        std::array<char, 256> t{};
-        for (int red = 0; red < 256; ++red) {
-            t[red] = ButtonLevel(red);
-        }
-        return t;
-    }();
+    const std::array<char, 256>& levels = ButtonLevels();
     // Premultiplied, a pixel over white has red + 255 - alpha.
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = argb.width();
