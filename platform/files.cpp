@@ -401,6 +401,12 @@ bool SaveReplacing(const QString& path, const QByteArray& data, bool sync, QStri
         *error = NotRegularText(target.st.st_mode);
         return false;
     }
+    // A file the user may not write is not replaced, though its folder would
+    // let a rename do it (a read-only file, another user's file).
+    if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0) {
+        *error = ErrnoText(errno);
+        return false;
+    }
     const QByteArray folder = target.path.left(target.path.lastIndexOf('/') + 1);
 
     int fd = -1;

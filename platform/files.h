@@ -60,10 +60,10 @@ struct SaveOptions {
 // complete. A link keeps being a link: the file its chain ends in is
 // replaced. An existing file keeps its permissions, and its owner and group
 // where the process may set them (otherwise it loses its set-id and sticky
-// bits); on failure it is left as it was and no temporary file remains.
-// Where the folder itself cannot be written but the existing file can, the
-// file is written in place, once the room for the whole new content is
-// reserved.
+// bits); on failure it is left as it was and no temporary file remains. An
+// existing file the user may not write is not replaced. Where the folder
+// itself cannot be written but the existing file can, the file is written in
+// place, once the room for the whole new content is reserved.
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error);
 

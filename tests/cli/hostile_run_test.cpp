@@ -97,9 +97,15 @@ const Row kRows[] = {
         "$TC" a.bmp big.bmp; echo $?; stat -c '%u:%g %a' a.Btn big.Btn; cat a.Btn)sh",
      "0\n1234:1234 6755\n1234:1234 640\n00000:3\r\n", ""},
     {"SetIdBitsGoWithTheOwner",
-     R"sh(need_root; mkdir w && chmod 777 w && printf old > w/a.Btn && chmod 7755 w/a.Btn
+     R"sh(need_root; mkdir w && chmod 777 w && printf old > w/a.Btn && chmod 7757 w/a.Btn
         other -o w a.bmp; echo $?; stat -c '%u:%g %a' w/a.Btn)sh",
-     "0\n65534:65534 755\n", ""},
+     "0\n65534:65534 757\n", ""},
+    // A file the user may not write is not replaced, though the folder would
+    // take a new one.
+    {"AFileTheUserMayNotWriteStays",
+     R"sh(mkdir w && chmod 777 w && printf old > w/a.Btn && chmod 444 w/a.Btn
+        other -o w a.bmp; echo $?; cat w/a.Btn)sh",
+     "1\nold", "tavrel-convert: a.bmp: Unable to save file w/a.Btn Error: Permission denied\n"},
     // Links are followed as the system follows them: a target relative to
     // the folder the link really lies in, ".." after a link from where it
     // led, names as bytes, at most 40 links (as the system allows).
