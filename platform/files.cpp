@@ -14,6 +14,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #endif
 
@@ -344,6 +345,15 @@ bool WriteInPlace(const QByteArray& path, const QByteArray& data, bool sync, QSt
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
         *error = NotRegularText(st.st_mode);
+        return false;
+    }
+    // Copy-on-write file systems (btrfs, zfs, bcachefs) write every changed
+    // block anew, so no reservation holds the room an overwrite takes.
+    struct statfs fs {};
+    const quint32 type = ::fstatfs(fd, &fs) == 0 ? static_cast<quint32>(fs.f_type) : 0;
+    if (type == 0x9123683Eu || type == 0x2FC12FC1u || type == 0xCA451A4Eu) {
+        ::close(fd);
+        *error = kCannotReplaceSafely;
         return false;
     }
     const off_t newSize = static_cast<off_t>(data.size());

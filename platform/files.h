@@ -63,7 +63,8 @@ struct SaveOptions {
 // bits); on failure it is left as it was and no temporary file remains. An
 // existing file the user may not write is not replaced. Where the folder
 // itself cannot be written but the existing file can, the file is written in
-// place, once the room for the whole new content is reserved.
+// place, once the room for the whole new content is reserved (never on a
+// copy-on-write file system, where no reservation holds).
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error);
 
