@@ -358,11 +358,16 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
         }
     } else {
         ButtonSize size;
+        DrawResult drawn = DrawResult::NothingRead;
         QFile piped;
-        const DrawResult drawn =
-            job.fromStandardInput && piped.open(STDIN_FILENO, QIODevice::ReadOnly)
-                ? DrawButtonFile(job.input, piped, s.buttons, boxes, size)
-                : DrawButtonFile(job.input, s.buttons, boxes, size);
+        if (!job.fromStandardInput) {
+            drawn = DrawButtonFile(job.input, s.buttons, boxes, size);
+        } else if (piped.open(STDIN_FILENO, QIODevice::ReadOnly)) {
+            drawn = DrawButtonFile(job.input, piped, s.buttons, boxes, size);
+        } else {
+            // Never the file named "-" in the current folder instead.
+            boxes.OkOnly(FailureText(kOpenAction, job.input, piped.errorString()), kOpenTitle);
+        }
         // An empty file draws nothing without a word; the conversion then
         // says there is nothing to convert, as the window's would.
         if (drawn == DrawResult::Drawn ||

@@ -178,6 +178,12 @@ const Row kRows[] = {
      "tavrel-convert: -o - (standard output) takes one PATH\n"
      "tavrel-convert: the output goes to standard output, which is closed\n",
      "tavrel-convert: -: Unable to load file - Error: Unsupported image format\n"},
+    // "-" is never a file of that name, even where standard input is closed
+    // or cannot be read.
+    {"DashIsNeverAFileOfThatName",
+     R"sh(printf '00000:3\r\n' > ./-; "$TC" --to-bmp - <&- 2>&1 | head -1; "$TC" --to-bmp - 0>>w)sh",
+     "tavrel-convert: - reads standard input, which is closed\n",
+     "tavrel-convert: -: Unable to open file - Error: Bad file descriptor\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostileRunTest, ::testing::ValuesIn(kRows),
