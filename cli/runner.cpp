@@ -24,11 +24,11 @@
 #include <unistd.h>
 
 #include "cli/memory_budget.h"
-#include "cli/printable.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/drawing_to_bitmap.h"
 #include "conversion/messages.h"
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/message_boxes.h"
 #include "platform/picture_surface.h"

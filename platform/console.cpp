@@ -1,8 +1,12 @@
-#include "cli/printable.h"
+#include "platform/console.h"
+
+#include <cerrno>
+
+#include <fcntl.h>
 
 #include "platform/message_boxes.h"
 
-namespace tavrel::cli {
+namespace tavrel {
 
 QString Printable(const QString& text) {
     QString line;
@@ -28,4 +32,15 @@ QString PrintableMessage(const QString& text) {
     return Printable(text.left(at)) + QLatin1Char(' ') + Printable(text.mid(at + 1));
 }
 
-}  // namespace tavrel::cli
+void OpenClosedStandardDescriptors(bool closed[3]) {
+    // Each open takes the lowest free descriptor, so they are filled in
+    // order.
+    for (int fd = 0; fd <= 2; ++fd) {
+        closed[fd] = ::fcntl(fd, F_GETFD) == -1 && errno == EBADF;
+        if (closed[fd] && ::open("/dev/null", O_RDWR) < 0) {
+            ::open("/", O_PATH);  // no /dev/null: a placeholder that takes no write
+        }
+    }
+}
+
+}  // namespace tavrel
