@@ -3,16 +3,13 @@
 
 #include <QCoreApplication>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
-#include <fcntl.h>
-
 #include "cli/options.h"
 #include "cli/plan.h"
-#include "cli/printable.h"
 #include "cli/runner.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -22,7 +19,7 @@ void Print(FILE* stream, const QString& text) {
 }
 
 int UsageError(const QString& error) {
-    Print(stderr, QStringLiteral("tavrel-convert: ") + tavrel::cli::Printable(error) +
+    Print(stderr, QStringLiteral("tavrel-convert: ") + tavrel::Printable(error) +
                       QLatin1Char('\n') + tavrel::cli::ShortUsage());
     return 2;
 }
@@ -34,8 +31,8 @@ int UsageError(const QString& error) {
 // after which Qt ends the program, is still printed.
 void DropQtDiagnostics(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtFatalMsg) {
-        Print(stderr, QStringLiteral("tavrel-convert: ") + tavrel::cli::Printable(text) +
-                          QLatin1Char('\n'));
+        Print(stderr,
+              QStringLiteral("tavrel-convert: ") + tavrel::Printable(text) + QLatin1Char('\n'));
     }
 }
 
@@ -47,12 +44,7 @@ int main(int argc, char** argv) {
     // would go into that file. Each takes the lowest free descriptor, so
     // this must come before anything else opens one.
     bool closed[3] = {};
-    for (int fd = 0; fd <= 2; ++fd) {
-        closed[fd] = ::fcntl(fd, F_GETFD) == -1 && errno == EBADF;
-        if (closed[fd] && ::open("/dev/null", O_RDWR) < 0) {
-            ::open("/", O_PATH);  // no /dev/null: a placeholder that takes no write
-        }
-    }
+    tavrel::OpenClosedStandardDescriptors(closed);
     // A write past the file-size limit then fails with "File too large" and
     // is reported like any other, instead of killing the run with its
     // temporary file left behind.

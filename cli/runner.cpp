@@ -24,11 +24,11 @@
 #include <unistd.h>
 
 #include "cli/memory_budget.h"
-#include "cli/printable.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/drawing_to_bitmap.h"
 #include "conversion/messages.h"
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/message_boxes.h"
 #include "platform/picture_surface.h"
@@ -40,6 +40,9 @@ namespace {
 // The most of a picture read from standard input: what the picture reader's
 // own limit lets it decode.
 constexpr qint64 kMaxPipedPicture = qint64(1024) << 20;
+// A picture file of at most this size is read whole once, as the loader
+// would read it: the estimate and the conversion see the same bytes.
+constexpr qint64 kReadWholeLimit = qint64(4) << 20;
 
 std::atomic<bool> gInterrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -127,18 +130,19 @@ class FolderMaker {
 // the working box and the crop, 12 bytes a pixel, at most a pixel for each
 // byte of the file and never more than the largest drawing. 0 when it cannot
 // be told, or when the reader refuses the picture unread for its size: the
-// conversion then reports the file without having held anything.
-qint64 PeakBytes(const Job& job) {
+// conversion then reports the file without having held anything. whole: the
+// picture's bytes where they have been read already.
+qint64 PeakBytes(const Job& job, const QByteArray* whole) {
     if (job.fromStandardInput) {
         return 0;  // nothing to look at beforehand; it runs alone anyway
     }
     if (job.direction == Direction::ToButton) {
         // The header is near the start; only a picture whose size comes
         // later (a JPEG after a large thumbnail) is looked at whole.
-        QByteArray head;
-        qint64 fileSize = 0;
+        QByteArray head = whole != nullptr ? *whole : QByteArray();
+        qint64 fileSize = head.size();
         QString error;
-        if (!ReadFileHead(job.input, 4096, &head, &fileSize, &error)) {
+        if (whole == nullptr && !ReadFileHead(job.input, 4096, &head, &fileSize, &error)) {
             return 0;
         }
         QBuffer buffer(&head);
@@ -310,7 +314,14 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
         outcome.messages.append(job.failure);
         return outcome;
     }
-    const qint64 peak = PeakBytes(job);
+    // A small picture file is read once, for the estimate and the conversion
+    // alike; one that cannot be read is left to the conversion to report.
+    QByteArray picture;
+    QString unread;
+    const bool pictureRead =
+        job.direction == Direction::ToButton && !job.fromStandardInput &&
+        ReadSmallRegularFile(job.input, kReadWholeLimit, &picture, &unread) == SmallFileRead::Read;
+    const qint64 peak = PeakBytes(job, pictureRead ? &picture : nullptr);
     if (!memory.Take(peak)) {
         outcome.messages.append(
             FailureText(job.direction == Direction::ToButton ? kLoadAction : kOpenAction, job.input,
@@ -323,7 +334,7 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
         return Outcome{};
     }
     PrintedBoxes boxes(job, folders);
-    SaveOptions save(false);
+    SaveOptions save{false};
     if (job.toStandardOutput) {
         save.writeInstead = [](const QByteArray& data, QString* error) {
             return WriteToDescriptor(STDOUT_FILENO, data, error);
@@ -332,9 +343,8 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
     if (job.direction == Direction::ToButton) {
         // A picture reader looks ahead and back, which a pipe cannot do:
         // standard input is read whole first.
-        QByteArray piped;
         QString error;
-        if (job.fromStandardInput && ReadDescriptor(STDIN_FILENO, 0, kMaxPipedPicture, &piped,
+        if (job.fromStandardInput && ReadDescriptor(STDIN_FILENO, 0, kMaxPipedPicture, &picture,
                                                     &error) != SmallFileRead::Read) {
             if (error.isEmpty()) {
                 error =
@@ -342,16 +352,22 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
             }
             boxes.OkOnly(FailureText(kLoadAction, job.input, error), kLoadTitle);
         } else {
-            outcome.written = ConvertBitmapToButton(job.input, job.output, s.working, s.out, boxes,
-                                                    save, job.fromStandardInput ? &piped : nullptr);
+            outcome.written =
+                ConvertBitmapToButton(job.input, job.output, s.working, s.out, boxes, save,
+                                      job.fromStandardInput || pictureRead ? &picture : nullptr);
         }
     } else {
         ButtonSize size;
+        DrawResult drawn = DrawResult::NothingRead;
         QFile piped;
-        const DrawResult drawn =
-            job.fromStandardInput && piped.open(STDIN_FILENO, QIODevice::ReadOnly)
-                ? DrawButtonFile(job.input, piped, s.buttons, boxes, size)
-                : DrawButtonFile(job.input, s.buttons, boxes, size);
+        if (!job.fromStandardInput) {
+            drawn = DrawButtonFile(job.input, s.buttons, boxes, size);
+        } else if (piped.open(STDIN_FILENO, QIODevice::ReadOnly)) {
+            drawn = DrawButtonFile(job.input, piped, s.buttons, boxes, size);
+        } else {
+            // Never the file named "-" in the current folder instead.
+            boxes.OkOnly(FailureText(kOpenAction, job.input, piped.errorString()), kOpenTitle);
+        }
         // An empty file draws nothing without a word; the conversion then
         // says there is nothing to convert, as the window's would.
         if (drawn == DrawResult::Drawn ||
@@ -479,7 +495,7 @@ class Reporter {
         }
         for (const QString& text : outcome.messages) {
             WriteOut(stderr, QStringLiteral("tavrel-convert: ") + Printable(job.input) +
-                                 QStringLiteral(": ") + Printable(text) + QLatin1Char('\n'));
+                                 QStringLiteral(": ") + PrintableMessage(text) + QLatin1Char('\n'));
         }
     }
 

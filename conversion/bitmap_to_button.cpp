@@ -1,6 +1,5 @@
 #include "conversion/bitmap_to_button.h"
 
-#include <array>
 #include <new>
 
 #include "conversion/button_file.h"
@@ -23,7 +22,7 @@ char ButtonLevel(int red) {
     return '3';
 }
 
-QByteArray FormatButtonFile(const PictureSurface& cropped) {
+const std::array<char, 256>& ButtonLevels() {
     static const std::array<char, 256> levels = [] {
         std::array<char, 256> t{};
         for (int red = 0; red < 256; ++red) {
@@ -31,6 +30,11 @@ QByteArray FormatButtonFile(const PictureSurface& cropped) {
         }
         return t;
     }();
+    return levels;
+}
+
+QByteArray FormatButtonFile(const PictureSurface& cropped) {
+    const std::array<char, 256>& levels = ButtonLevels();
     const QImage& raster = cropped.Image();
     const int w = std::min(cropped.InnerWidthPixels(), raster.width());
     const int h = std::min(cropped.InnerHeightPixels(), raster.height());
@@ -107,12 +111,8 @@ bool ConvertBitmapToButton(const QString& bitmapPath, const QString& buttonPath,
     }
     picOut.SetScaleMode(ScaleUnit::Pixels);
     // A file that the program's own reader would refuse is not written.
-    QString tooLarge;
-    if (picOut.InnerWidthPixels() - 1 > kMaxButtonColumns) {
-        tooLarge = TooWideDescription();
-    } else if (picOut.InnerHeightPixels() - 1 > kMaxButtonFileRows) {
-        tooLarge = TooTallDescription();
-    }
+    const QString tooLarge =
+        ButtonFileSizeProblem(picOut.InnerWidthPixels() - 1, picOut.InnerHeightPixels() - 1);
     if (!tooLarge.isEmpty()) {
         boxes.OkOnly(FailureText(kSaveAction, buttonPath, tooLarge), kSaveTitle);
         return false;

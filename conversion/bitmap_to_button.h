@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
+
 #include "platform/files.h"
 #include "platform/message_boxes.h"
 #include "platform/picture_surface.h"
@@ -12,6 +14,8 @@ namespace tavrel {
 // Character of a pixel by its red value: above 223 "0", above 160 "1",
 // above 96 "2", otherwise "3".
 char ButtonLevel(int red);
+// ButtonLevel of every red value from 0 to 255, for the pixel loops.
+const std::array<char, 256>& ButtonLevels();
 
 // The button file text of a cropped surface's raster less its margin column
 // 0 and row 0, rows numbered from 0.

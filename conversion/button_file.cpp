@@ -11,11 +11,16 @@ namespace {
 constexpr qsizetype kPrefixLength = 6;
 // One character more than the widest drawable row is enough to refuse a row.
 constexpr qsizetype kKeptRecord = kPrefixLength + kMaxButtonColumns + 1;
+// More than the largest file the reader takes whole (1000 of those records,
+// each with CR LF, after a byte-order mark): an endless or huge later row
+// cannot hold the reader either.
+constexpr qint64 kMaxReadBytes = qint64(kMaxButtonRows) * (kKeptRecord + 2) + 3;
 
 // The records of an opened input as rows, at most 1000 of them.
 bool ReadRecords(SequentialInput& input, ButtonFileRows& read, bool& truncated, QString* error) {
     // Editors that save as UTF-8 may put a byte-order mark first; it is not
     // part of the first row number.
+    input.LimitTo(kMaxReadBytes);
     input.SkipPrefix(QByteArrayLiteral("\xEF\xBB\xBF"));
     QByteArray record;
     // A first row too wide to draw refuses the file whatever follows, so
@@ -27,6 +32,7 @@ bool ReadRecords(SequentialInput& input, ButtonFileRows& read, bool& truncated, 
     if (!input.Failed() && read.size() == kMaxButtonRows) {
         truncated = !input.AtEnd();
     }
+    truncated = truncated || input.OverLimit();
     if (input.Failed()) {
         *error = input.Error();
         return false;

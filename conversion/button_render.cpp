@@ -78,7 +78,7 @@ DrawResult DrawRows(const QString& path, const ButtonFileRows& rows, int n, cons
         }
     }
     if (notes.truncated) {
-        boxes.OkOnly(TruncatedText(path), kApplicationTitle);
+        boxes.OkOnly(TruncatedText(path, n), kApplicationTitle);
     }
     return DrawResult::Drawn;
 }

@@ -19,9 +19,19 @@ QString TooTallDescription() {
     return QStringLiteral("the picture holds more than %1 rows").arg(kMaxButtonFileRows);
 }
 
-QString TruncatedText(const QString& path) {
-    return QStringLiteral("Only the first %1 rows of ").arg(kMaxButtonRows) + path +
+QString TruncatedText(const QString& path, int rows) {
+    if (rows == 1) {
+        return QStringLiteral("Only the first row of ") + path + QStringLiteral(" is read");
+    }
+    return QStringLiteral("Only the first %1 rows of ").arg(rows) + path +
            QStringLiteral(" are read");
+}
+
+QString ButtonFileSizeProblem(qint64 width, qint64 height) {
+    if (width > kMaxButtonColumns) {
+        return TooWideDescription();
+    }
+    return height > kMaxButtonFileRows ? TooTallDescription() : QString();
 }
 
 }  // namespace tavrel

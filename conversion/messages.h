@@ -34,8 +34,12 @@ QString DrawFailedText(const QString& path, const QString& description);
 QString TooWideDescription();
 // The description for a picture taller than a button file holds.
 QString TooTallDescription();
-// "Only the first 1000 rows of PATH are read"
-QString TruncatedText(const QString& path);
+// "Only the first 1000 rows of PATH are read", with the count of rows read.
+QString TruncatedText(const QString& path, int rows);
+// Why a picture of width by height pixels cannot be written as a button file
+// that the reader takes back (TooWideDescription or TooTallDescription);
+// empty when it can.
+QString ButtonFileSizeProblem(qint64 width, qint64 height);
 
 // Asks Retry or Cancel about a failed action until attempt succeeds or the
 // user cancels. attempt returns true on success, false with a description.

@@ -89,7 +89,7 @@ bool ButtonImageHandler::loadRows() const {
         return false;
     }
     if (notes.truncated) {
-        error_ = TruncatedText(name);
+        error_ = TruncatedText(name, static_cast<int>(rows_.size()));
     }
     readable_ = true;
     return true;
@@ -145,18 +145,13 @@ bool ButtonImageHandler::write(const QImage& image) {
         error_ = FailureText(kSaveAction, name, QStringLiteral("there is no image"));
         return false;
     }
-    // A wider row would be refused when read back.
-    if (image.width() > kMaxButtonColumns) {
-        error_ = FailureText(kSaveAction, name, TooWideDescription());
+    // A wider or taller picture would be refused when read back.
+    const QString tooLarge = ButtonFileSizeProblem(image.width(), image.height());
+    if (!tooLarge.isEmpty()) {
+        error_ = FailureText(kSaveAction, name, tooLarge);
         return false;
     }
-    static const std::array<char, 256> levels = [] {
-        std::array<char, 256> t{};
-        for (int red = 0; red < 256; ++red) {
-            t[red] = ButtonLevel(red);
-        }
-        return t;
-    }();
+    const std::array<char, 256>& levels = ButtonLevels();
     // Premultiplied, a pixel over white has red + 255 - alpha.
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = argb.width();

@@ -14,6 +14,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #endif
 
@@ -309,6 +310,20 @@ bool WriteAll(int fd, const QByteArray& data, int* err) {
     return true;
 }
 
+// Closes a file written so far with ok, synced first when asked; false with
+// *err set when the write, the sync or the close failed.
+bool SyncAndClose(int fd, bool sync, bool ok, int* err) {
+    if (ok && sync && ::fsync(fd) != 0) {
+        *err = errno;
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        *err = errno;
+        ok = false;
+    }
+    return ok;
+}
+
 // The text for a read-only folder holding a writable file on a file system
 // that cannot reserve the room for the new content first.
 const QString kCannotReplaceSafely =
@@ -332,6 +347,15 @@ bool WriteInPlace(const QByteArray& path, const QByteArray& data, bool sync, QSt
         *error = NotRegularText(st.st_mode);
         return false;
     }
+    // Copy-on-write file systems (btrfs, zfs, bcachefs) write every changed
+    // block anew, so no reservation holds the room an overwrite takes.
+    struct statfs fs {};
+    const quint32 type = ::fstatfs(fd, &fs) == 0 ? static_cast<quint32>(fs.f_type) : 0;
+    if (type == 0x9123683Eu || type == 0x2FC12FC1u || type == 0xCA451A4Eu) {
+        ::close(fd);
+        *error = kCannotReplaceSafely;
+        return false;
+    }
     const off_t newSize = static_cast<off_t>(data.size());
     if (newSize > 0 && ::fallocate(fd, 0, 0, newSize) != 0) {
         const int err = errno;
@@ -349,14 +373,7 @@ bool WriteInPlace(const QByteArray& path, const QByteArray& data, bool sync, QSt
         err = errno;
         ok = false;
     }
-    if (ok && sync && ::fsync(fd) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        err = errno;
-        ok = false;
-    }
+    ok = SyncAndClose(fd, sync, ok, &err);
     if (!ok) {
         *error = ErrnoText(err);
     }
@@ -394,6 +411,12 @@ bool SaveReplacing(const QString& path, const QByteArray& data, bool sync, QStri
         *error = NotRegularText(target.st.st_mode);
         return false;
     }
+    // A file the user may not write is not replaced, though its folder would
+    // let a rename do it (a read-only file, another user's file).
+    if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0) {
+        *error = ErrnoText(errno);
+        return false;
+    }
     const QByteArray folder = target.path.left(target.path.lastIndexOf('/') + 1);
 
     int fd = -1;
@@ -425,14 +448,7 @@ bool SaveReplacing(const QString& path, const QByteArray& data, bool sync, QStri
     }
 
     bool ok = WriteAll(fd, data, &err) && (!target.exists || KeepOwnerAndMode(fd, target.st, &err));
-    if (ok && sync && ::fsync(fd) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        err = errno;
-        ok = false;
-    }
+    ok = SyncAndClose(fd, sync, ok, &err);
     if (ok && ::rename(tempName.constData(), target.path.constData()) != 0) {
         err = errno;
         ok = false;

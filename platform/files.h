@@ -43,12 +43,13 @@ bool WriteToDescriptor(int fd, const QByteArray& data, QString* error);
 QString ErrnoText(int err);
 
 struct SaveOptions {
-    // Not explicit: SaveOptions{false} is a batch caller's.
-    SaveOptions(bool sync = true) : syncEachFile(sync) {}
+    SaveOptions() = default;
+    // SaveOptions{false} is a batch caller's.
+    explicit SaveOptions(bool sync) : syncEachFile(sync) {}
 
     // The window syncs each file it writes. A batch caller turns this off and
     // calls SyncFileSystems once at the end, which is far quicker.
-    bool syncEachFile;
+    bool syncEachFile = true;
     // Where set, the bytes go here instead (standard output, say): no file
     // is looked up, made or replaced, and path only names them in messages.
     std::function<bool(const QByteArray& data, QString* error)> writeInstead;
@@ -59,10 +60,11 @@ struct SaveOptions {
 // complete. A link keeps being a link: the file its chain ends in is
 // replaced. An existing file keeps its permissions, and its owner and group
 // where the process may set them (otherwise it loses its set-id and sticky
-// bits); on failure it is left as it was and no temporary file remains.
-// Where the folder itself cannot be written but the existing file can, the
-// file is written in place, once the room for the whole new content is
-// reserved.
+// bits); on failure it is left as it was and no temporary file remains. An
+// existing file the user may not write is not replaced. Where the folder
+// itself cannot be written but the existing file can, the file is written in
+// place, once the room for the whole new content is reserved (never on a
+// copy-on-write file system, where no reservation holds).
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error);
 

@@ -11,21 +11,20 @@ namespace {
 
 int gDepth = 0;
 
-// Eats the user's input while the queue is emptied.
+// Eats the user's presses while the queue is emptied. Releases pass: one
+// whose press came before the hourglass ends what that press began, and one
+// whose press was eaten finds nothing pressed.
 class InputSink : public QObject {
   public:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
             case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
             case QEvent::MouseButtonDblClick:
             case QEvent::KeyPress:
-            case QEvent::KeyRelease:
             case QEvent::ShortcutOverride:
             case QEvent::Wheel:
             case QEvent::TouchBegin:
             case QEvent::TouchUpdate:
-            case QEvent::TouchEnd:
             case QEvent::ContextMenu:
                 return true;
             default:
@@ -33,6 +32,13 @@ class InputSink : public QObject {
         }
     }
 };
+
+void DropInput() {
+    InputSink sink;
+    QCoreApplication::instance()->installEventFilter(&sink);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(&sink);
+}
 
 }  // namespace
 
@@ -44,12 +50,15 @@ Hourglass::Hourglass() {
 Hourglass::~Hourglass() {
     if (--gDepth == 0) {
         // Everything queued so far was given while the work ran.
-        InputSink sink;
-        QCoreApplication::instance()->installEventFilter(&sink);
-        QCoreApplication::processEvents();
-        QCoreApplication::instance()->removeEventFilter(&sink);
+        DropInput();
     }
     QGuiApplication::restoreOverrideCursor();
+}
+
+void Hourglass::DropQueuedInput() {
+    if (gDepth > 0) {
+        DropInput();
+    }
 }
 
 }  // namespace tavrel

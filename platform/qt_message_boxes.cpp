@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "platform/hourglass.h"
+
 namespace tavrel {
 
 namespace {
@@ -15,10 +17,13 @@ QString Displayed(const QString& text) {
 }
 
 // The messages may come while the hourglass is up; the box itself shows the
-// normal pointer, and the hourglass returns when it closes.
+// normal pointer, and the hourglass returns when it closes. A click or key
+// given while the work ran is dropped first, so that it cannot land on the
+// box (its default button, say).
 class NormalPointer {
   public:
     NormalPointer() {
+        Hourglass::DropQueuedInput();
         if (QApplication::overrideCursor() != nullptr) {
             QApplication::setOverrideCursor(Qt::ArrowCursor);
             pushed_ = true;

@@ -33,6 +33,9 @@ void SequentialInput::Close() {
     done_ = false;
     afterComma_ = false;
     failed_ = false;
+    limit_ = -1;
+    taken_ = 0;
+    overLimit_ = false;
     error_.clear();
 }
 
@@ -40,17 +43,24 @@ bool SequentialInput::fill() {
     if (pos_ < buffer_.size()) {
         return true;
     }
-    if (failed_ || device_ == nullptr) {
+    if (failed_ || overLimit_ || device_ == nullptr) {
         return false;
     }
-    buffer_.resize(kChunk);
-    const qint64 n = device_->read(buffer_.data(), kChunk);
+    // One byte past the limit tells an input that ends there from a longer one.
+    const qint64 want = limit_ < 0 ? kChunk : std::min(kChunk, limit_ + 1 - taken_);
+    buffer_.resize(want);
+    qint64 n = device_->read(buffer_.data(), want);
     if (n < 0) {
         failed_ = true;
         error_ = device_->errorString();
         buffer_.clear();
         pos_ = 0;
         return false;
+    }
+    taken_ += n;
+    if (limit_ >= 0 && taken_ > limit_) {
+        overLimit_ = true;
+        --n;
     }
     buffer_.resize(n);
     pos_ = 0;
@@ -97,7 +107,9 @@ bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep, bool las
                 return false;
             }
             done_ = true;  // a last record without a line end
-            return true;
+            // Cut short by the limit, a record counts only when what it
+            // keeps is whole.
+            return !overLimit_ || (maxKeep >= 0 && record->size() >= maxKeep);
         }
         const char* begin = buffer_.constData() + pos_;
         const char* end = buffer_.constData() + buffer_.size();

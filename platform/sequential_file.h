@@ -23,6 +23,12 @@ class SequentialInput {
 
     // Before the first read: skips prefix when the file starts with it.
     void SkipPrefix(const QByteArray& prefix);
+    // Before the first read: takes at most bytes from the input, so that
+    // no content, however long, holds the reader. A record the limit cuts
+    // short is not read, unless it already holds the maxKeep bytes asked.
+    void LimitTo(qint64 bytes) { limit_ = bytes; }
+    // True once the input held more than the limit.
+    bool OverLimit() const { return overLimit_; }
 
     // Reads the next record into record, keeping at most maxKeep of its bytes
     // (the rest is skipped; -1 keeps all). With lastIfLong, a record that
@@ -50,6 +56,9 @@ class SequentialInput {
     bool done_ = false;
     bool afterComma_ = false;
     bool failed_ = false;
+    qint64 limit_ = -1;  // none
+    qint64 taken_ = 0;
+    bool overLimit_ = false;
     QString error_;
 };
 

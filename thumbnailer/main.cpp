@@ -7,14 +7,12 @@
 #include <QSaveFile>
 #include <QString>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "imageformat/button_image_handler.h"
+#include "platform/console.h"
 #include "platform/files.h"
 
 namespace {
@@ -23,22 +21,12 @@ namespace {
 // that no size given can make the program claim gigabytes.
 constexpr int kMaxSize = 4096;
 
-// One line on stderr; control characters a name or a file's bytes may carry
-// (C1 ones too, which some terminals obey) are shown as \xNN, a line break
-// inside a message as a space: none is sent to the terminal.
+// One line on stderr, as the converter prints its messages: no control
+// character a name or a file's bytes may carry reaches the terminal.
 int Fail(const QString& subject, const QString& text) {
-    QString line = QStringLiteral("tavrel-thumbnailer: ") + subject + QStringLiteral(": ") + text;
-    QString shown;
-    for (const QChar c : line) {
-        if (c == QChar(13) || c == QChar(10)) {
-            shown += QLatin1Char(' ');
-        } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            shown += c;
-        }
-    }
-    std::fprintf(stderr, "%s\n", shown.toLocal8Bit().constData());
+    const QString line = QStringLiteral("tavrel-thumbnailer: ") + tavrel::Printable(subject) +
+                         QStringLiteral(": ") + tavrel::PrintableMessage(text);
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     return 1;
 }
 
@@ -57,13 +45,8 @@ QImage Thumbnail(const QImage& image, int size) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // Started with a standard stream closed, the files opened below would
-    // take its number, and a message meant for stderr could land in them.
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1) {
-            open("/dev/null", O_RDWR);
-        }
-    }
+    bool closed[3] = {};
+    tavrel::OpenClosedStandardDescriptors(closed);
     bool sized = false;
     const int size = argc == 5 ? QByteArray(argv[2]).toInt(&sized) : 0;
     if (argc != 5 || std::strcmp(argv[1], "-s") != 0 || !sized || size < 1 || size > kMaxSize) {

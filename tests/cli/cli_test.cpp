@@ -121,7 +121,7 @@ tavrel-convert: notes.txt: not a bitmap (.bmp) or button file (.btn); --to-butto
 tavrel-convert: bad.btn: Unknown button value : ( 3, 2)x
 tavrel-convert: escape.btn: Unknown button value : ( 2, 1)\x1b
 tavrel-convert: tall.btn: Only the first 1000 rows of tall.btn are read
-tavrel-convert: two  lines.bmp: Unable to load file two  lines.bmp Error: Unsupported image format
+tavrel-convert: two\x0d\x0alines.bmp: Unable to load file two\x0d\x0alines.bmp Error: Unsupported image format
 tavrel-convert: pipe.btn: Unable to open file pipe.btn Error: Not a regular file
 tavrel-convert: 8 of 14 files not converted
 )"));

@@ -97,9 +97,15 @@ const Row kRows[] = {
         "$TC" a.bmp big.bmp; echo $?; stat -c '%u:%g %a' a.Btn big.Btn; cat a.Btn)sh",
      "0\n1234:1234 6755\n1234:1234 640\n00000:3\r\n", ""},
     {"SetIdBitsGoWithTheOwner",
-     R"sh(need_root; mkdir w && chmod 777 w && printf old > w/a.Btn && chmod 7755 w/a.Btn
+     R"sh(need_root; mkdir w && chmod 777 w && printf old > w/a.Btn && chmod 7757 w/a.Btn
         other -o w a.bmp; echo $?; stat -c '%u:%g %a' w/a.Btn)sh",
-     "0\n65534:65534 755\n", ""},
+     "0\n65534:65534 757\n", ""},
+    // A file the user may not write is not replaced, though the folder would
+    // take a new one.
+    {"AFileTheUserMayNotWriteStays",
+     R"sh(mkdir w && chmod 777 w && printf old > w/a.Btn && chmod 444 w/a.Btn
+        other -o w a.bmp; echo $?; cat w/a.Btn)sh",
+     "1\nold", "tavrel-convert: a.bmp: Unable to save file w/a.Btn Error: Permission denied\n"},
     // Links are followed as the system follows them: a target relative to
     // the folder the link really lies in, ".." after a link from where it
     // led, names as bytes, at most 40 links (as the system allows).
@@ -142,12 +148,19 @@ const Row kRows[] = {
         "$TC" "$(printf 'd\nx')" 2>&1 | head -1
         script -qec "\"\$TC\" -j1 a.bmp '$e'" /dev/null | grep -c "$(printf '\033\\[2J')")sh",
      "e\\x1b[2J\\x9b.bmp -> e\\x1b[2J\\x9b.Btn\n"
-     "tavrel-convert: --jobs needs a whole number of at least 1, not '1 \\x1b[2J'\n"
+     "tavrel-convert: --jobs needs a whole number of at least 1, not '1\\x0a\\x1b[2J'\n"
      "tavrel-convert: Unknown option '\\x1bc'.\n"
-     "tavrel-convert: d x is a folder: give --to-button or --to-bmp to convert the files in it\n"
+     "tavrel-convert: d\\x0ax is a folder: give --to-button or --to-bmp to convert the files in "
+     "it\n"
      "0\n",
      "tavrel-convert: n\\x85.bmp: Unable to load file n\\x85.bmp Error: Unsupported image "
      "format\n"},
+    // An endless row after a good first one: reading stops past the most a
+    // file of 1000 rows holds.
+    {"EndlessLaterRow",
+     R"sh({ printf '00000:3\r\n'; yes 3 | tr -d '\n'; } | "$TC" --to-bmp - > o.bmp; echo $?
+        head -c 2 o.bmp)sh",
+     "1\nBM", "tavrel-convert: -: Only the first 2 rows of - are read\n"},
     // A picture announcing more pixels than the memory budget holds fails
     // alone, before anything is allocated.
     {"MemoryBudget", R"sh("$TC" -j2 --to-button huge.pgm a.bmp; echo $?)sh", "1\n",
@@ -165,6 +178,12 @@ const Row kRows[] = {
      "tavrel-convert: -o - (standard output) takes one PATH\n"
      "tavrel-convert: the output goes to standard output, which is closed\n",
      "tavrel-convert: -: Unable to load file - Error: Unsupported image format\n"},
+    // "-" is never a file of that name, even where standard input is closed
+    // or cannot be read.
+    {"DashIsNeverAFileOfThatName",
+     R"sh(printf '00000:3\r\n' > ./-; "$TC" --to-bmp - <&- 2>&1 | head -1; "$TC" --to-bmp - 0>>w)sh",
+     "tavrel-convert: - reads standard input, which is closed\n",
+     "tavrel-convert: -: Unable to open file - Error: Bad file descriptor\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostileRunTest, ::testing::ValuesIn(kRows),

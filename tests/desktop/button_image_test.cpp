@@ -100,6 +100,7 @@ TEST(ButtonImagePlugin, WritesEveryPixelByItsRedValue) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     EXPECT_FALSE(QImageWriter(&buffer, "btn").write(QImage(32765, 1, QImage::Format_RGB32)));
+    EXPECT_FALSE(QImageWriter(&buffer, "btn").write(QImage(1, 100001, QImage::Format_RGB32)));
 }
 
 // Run from its entry's Exec line: small buttons grow by whole pixels.

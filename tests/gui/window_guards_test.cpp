@@ -2,13 +2,17 @@
 // own source, input given while it works is dropped, a preview never shows a
 // file that is no longer selected, and a run without a home keeps nothing.
 
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "gui_test_support.h"
 #include "platform/file_list_box.h"
 #include "platform/folder_list_box.h"
+#include "platform/hourglass.h"
 #include "platform/picture_box.h"
+#include "platform/qt_message_boxes.h"
 #include "platform/settings_store.h"
 
 using namespace tavrel;
@@ -95,6 +99,30 @@ class WindowGuardsTest : public QObject, private CaseFolders {
         QCoreApplication::processEvents();
         QVERIFY(ReadAll(dir + "/bmp/big.bmp") != big);
         QVERIFY(s.boxes->shown.isEmpty());
+    }
+
+    // Only presses are dropped: a button pressed before the work is released
+    // while it runs, and a box shown meanwhile takes no press given before.
+    void releasesPassAndABoxTakesNoEarlierPress() {
+        QPushButton before, during;
+        QTest::mousePress(&before, Qt::LeftButton);
+        bool pressed = false;
+        connect(&during, &QPushButton::pressed, this, [&pressed] { pressed = true; });
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                box->close();
+            }
+        });
+        closer.start(10);
+        {
+            const Hourglass hourglass;
+            PostClick(&before);
+            PostClick(&during);
+            QtMessageBoxes().OkOnly("text", "title");
+        }
+        QVERIFY(!before.isDown());
+        QVERIFY(!pressed);
     }
 
     void aPreviewNeverShowsAFileNoLongerSelected() {
