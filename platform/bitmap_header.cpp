@@ -127,10 +127,29 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
                 return refuse(QStringLiteral("The file ends inside the bitmap's header"));
             }
         }
-        for (const std::uint32_t mask : plan.masks) {
+        const auto hex = [](std::uint32_t mask) {
+            return QStringLiteral("0x%1").arg(mask, 8, 16, QLatin1Char('0'));
+        };
+        static const char* const kChannels[] = {"red", "green", "blue", "alpha"};
+        for (int i = 0; i < 4; ++i) {
+            const std::uint32_t mask = plan.masks[i];
             if (!Contiguous(mask)) {
-                return refuse(QStringLiteral("The bit field mask 0x%1 is not contiguous")
-                                  .arg(mask, 8, 16, QLatin1Char('0')));
+                return refuse(
+                    QStringLiteral("The bit field mask %1 is not contiguous").arg(hex(mask)));
+            }
+            // Only the pixel's own bits are read: a field past them would be
+            // read as 0 and give a picture that only looks right.
+            if (bits < 32 && mask >> bits != 0) {
+                return refuse(QStringLiteral("The %1 bit field %2 does not fit %3 bits per pixel")
+                                  .arg(QLatin1String(kChannels[i]), hex(mask))
+                                  .arg(bits));
+            }
+            for (int j = 0; j < i; ++j) {
+                if ((mask & plan.masks[j]) != 0) {
+                    return refuse(QStringLiteral("The %1 and %2 bit fields %3 and %4 overlap")
+                                      .arg(QLatin1String(kChannels[j]), QLatin1String(kChannels[i]),
+                                           hex(plan.masks[j]), hex(mask)));
+                }
             }
         }
     } else if (bits == 16) {
