@@ -158,16 +158,27 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
         plan.masks = {0xFF0000, 0xFF00, 0xFF, 0};  // no alpha
     }
 
+    const std::int64_t offset = u32(10);
     const std::int64_t addressable = std::int64_t(1) << std::min(bits, 32);
+    bool paletteCut = false;
     if (bits <= 8) {
-        const std::int64_t stored = os2v1 || coloursUsed == 0 ? addressable : coloursUsed;
+        const bool assumed = os2v1 || coloursUsed == 0;
+        std::int64_t stored = assumed ? addressable : coloursUsed;
         plan.paletteOffset = paletteEnd;
+        // A palette whose length the header leaves to the depth is often
+        // shorter: where the pixels start inside it, after a whole entry,
+        // it ends there. Its pixels are then checked against its length.
+        const std::int64_t room = (offset - paletteEnd) / plan.paletteEntryBytes;
+        if (assumed && room >= 1 && room < stored) {
+            stored = room;
+            paletteCut = true;
+        }
         plan.paletteEntries = int(std::min(stored, addressable));
         paletteEnd += stored * plan.paletteEntryBytes;
     }
-    // Pixel data cannot begin inside the headers or the palette: where the
-    // offset says so, it follows them, as Qt's reader takes it too.
-    plan.dataOffset = std::max<std::int64_t>(u32(10), paletteEnd);
+    // Otherwise pixel data cannot begin inside the headers or the palette:
+    // where the offset says so, it follows them, as Qt's reader takes it too.
+    plan.dataOffset = std::max(offset, paletteEnd);
 
     const bool plainHeader =
         headerSize == 40 || headerSize == 64 || headerSize == 108 || headerSize == 124;
@@ -188,9 +199,11 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
         bitFields = !(headerSize == 40 || headerSize >= 108) ||
                     !std::all_of(plan.masks.begin(), plan.masks.end(), ByteWideOrEmpty);
     }
+    // A palette cut by the offset needs a header that says its length: Qt's
+    // reader would read as many entries as the depth addresses.
     if (bitFields) {
         plan.route = BitmapRoute::BitFields;
-    } else if (plainHeader && (bits > 8 || coloursUsed <= addressable)) {
+    } else if (plainHeader && !paletteCut && (bits > 8 || coloursUsed <= addressable)) {
         plan.route = BitmapRoute::Qt;
     } else {
         plan.route = BitmapRoute::QtPlainHeader;
