@@ -127,10 +127,29 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
                 return refuse(QStringLiteral("The file ends inside the bitmap's header"));
             }
         }
-        for (const std::uint32_t mask : plan.masks) {
+        const auto hex = [](std::uint32_t mask) {
+            return QStringLiteral("0x%1").arg(mask, 8, 16, QLatin1Char('0'));
+        };
+        static const char* const kChannels[] = {"red", "green", "blue", "alpha"};
+        for (int i = 0; i < 4; ++i) {
+            const std::uint32_t mask = plan.masks[i];
             if (!Contiguous(mask)) {
-                return refuse(QStringLiteral("The bit field mask 0x%1 is not contiguous")
-                                  .arg(mask, 8, 16, QLatin1Char('0')));
+                return refuse(
+                    QStringLiteral("The bit field mask %1 is not contiguous").arg(hex(mask)));
+            }
+            // Only the pixel's own bits are read: a field past them would be
+            // read as 0 and give a picture that only looks right.
+            if (bits < 32 && mask >> bits != 0) {
+                return refuse(QStringLiteral("The %1 bit field %2 does not fit %3 bits per pixel")
+                                  .arg(QLatin1String(kChannels[i]), hex(mask))
+                                  .arg(bits));
+            }
+            for (int j = 0; j < i; ++j) {
+                if ((mask & plan.masks[j]) != 0) {
+                    return refuse(QStringLiteral("The %1 and %2 bit fields %3 and %4 overlap")
+                                      .arg(QLatin1String(kChannels[j]), QLatin1String(kChannels[i]),
+                                           hex(plan.masks[j]), hex(mask)));
+                }
             }
         }
     } else if (bits == 16) {
@@ -139,16 +158,27 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
         plan.masks = {0xFF0000, 0xFF00, 0xFF, 0};  // no alpha
     }
 
+    const std::int64_t offset = u32(10);
     const std::int64_t addressable = std::int64_t(1) << std::min(bits, 32);
+    bool paletteCut = false;
     if (bits <= 8) {
-        const std::int64_t stored = os2v1 || coloursUsed == 0 ? addressable : coloursUsed;
+        const bool assumed = os2v1 || coloursUsed == 0;
+        std::int64_t stored = assumed ? addressable : coloursUsed;
         plan.paletteOffset = paletteEnd;
+        // A palette whose length the header leaves to the depth is often
+        // shorter: where the pixels start inside it, after a whole entry,
+        // it ends there. Its pixels are then checked against its length.
+        const std::int64_t room = (offset - paletteEnd) / plan.paletteEntryBytes;
+        if (assumed && room >= 1 && room < stored) {
+            stored = room;
+            paletteCut = true;
+        }
         plan.paletteEntries = int(std::min(stored, addressable));
         paletteEnd += stored * plan.paletteEntryBytes;
     }
-    // Pixel data cannot begin inside the headers or the palette: where the
-    // offset says so, it follows them, as Qt's reader takes it too.
-    plan.dataOffset = std::max<std::int64_t>(u32(10), paletteEnd);
+    // Otherwise pixel data cannot begin inside the headers or the palette:
+    // where the offset says so, it follows them, as Qt's reader takes it too.
+    plan.dataOffset = std::max(offset, paletteEnd);
 
     const bool plainHeader =
         headerSize == 40 || headerSize == 64 || headerSize == 108 || headerSize == 124;
@@ -169,9 +199,11 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
         bitFields = !(headerSize == 40 || headerSize >= 108) ||
                     !std::all_of(plan.masks.begin(), plan.masks.end(), ByteWideOrEmpty);
     }
+    // A palette cut by the offset needs a header that says its length: Qt's
+    // reader would read as many entries as the depth addresses.
     if (bitFields) {
         plan.route = BitmapRoute::BitFields;
-    } else if (plainHeader && (bits > 8 || coloursUsed <= addressable)) {
+    } else if (plainHeader && !paletteCut && (bits > 8 || coloursUsed <= addressable)) {
         plan.route = BitmapRoute::Qt;
     } else {
         plan.route = BitmapRoute::QtPlainHeader;

@@ -35,7 +35,8 @@ struct BitmapPlan {
     int paletteEntryBytes = 4;  // 3 in an OS/2 1.x bitmap
     int paletteEntries = 0;     // those the pixels can address
     // Where the pixels start: the header's offset, or the end of the
-    // palette where the offset points into the headers.
+    // palette where the offset points into the headers or into a palette
+    // whose length the header gives.
     std::int64_t dataOffset = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/bitmap_pixels.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <vector>
@@ -51,6 +52,11 @@ QSize SizeOf(const BitmapPlan& plan) {
     return QSize(int(plan.width), int(plan.rows));
 }
 
+// The bytes of one row of uncompressed pixels, padded to 32 bits.
+qint64 RowBytes(const BitmapPlan& plan) {
+    return (plan.width * plan.bits + 31) / 32 * 4;
+}
+
 int ImageRow(const BitmapPlan& plan, std::int64_t fileRow) {
     return int(plan.topDown ? fileRow : plan.rows - 1 - fileRow);
 }
@@ -68,7 +74,7 @@ QImage ReadBitFields(QIODevice& device, const BitmapPlan& plan, const RasterSour
         return image;
     }
     const int bytes = plan.bits / 8;
-    const qint64 rowBytes = (plan.width * plan.bits + 31) / 32 * 4;
+    const qint64 rowBytes = RowBytes(plan);
     QByteArray row(rowBytes, Qt::Uninitialized);
     device.seek(plan.dataOffset);
     for (std::int64_t i = 0; i < plan.rows; ++i) {
@@ -112,8 +118,14 @@ QImage ReadRunLength(QIODevice& device, const BitmapPlan& plan, const RasterSour
     }
     image.fill(0xFFFFFFFFu);
 
+    // No encoding that sets only pixels of the picture takes more than 4
+    // bytes a pixel (one passed over by a one-pixel delta move) and an end of
+    // line a row, and an end of the bitmap: whatever a file holds past that is
+    // never read, so its memory follows the picture, not the file.
+    const qint64 most = plan.rows * (4 * plan.width + 2) + 2;
     device.seek(plan.dataOffset);
-    const QByteArray data = device.readAll();
+    const QByteArray data =
+        device.read(std::clamp<qint64>(device.size() - plan.dataOffset, 0, most));
     const auto* s = reinterpret_cast<const uchar*>(data.constData());
     const qsizetype end = data.size();
     const bool rle4 = plan.bits == 4;
@@ -173,18 +185,21 @@ QImage ReadRunLength(QIODevice& device, const BitmapPlan& plan, const RasterSour
     return image;
 }
 
-QByteArray WithPlainHeader(const QByteArray& file, const BitmapPlan& plan) {
+QByteArray WithPlainHeader(QIODevice& device, const BitmapPlan& plan) {
     const int entries = plan.bits <= 8 ? plan.paletteEntries : 0;
     const qint64 offset = 14 + 40 + qint64(entries) * 4;
-    const QByteArray pixels = file.mid(plan.dataOffset);
+    // Only the rows the header announces are read, straight into place.
+    const qint64 pixelBytes =
+        std::clamp<qint64>(device.size() - plan.dataOffset, 0, plan.rows * RowBytes(plan));
     QByteArray out;
+    out.reserve(offset + pixelBytes);
     const auto put = [&out](std::int64_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) {
             out.append(char((value >> (8 * i)) & 0xFF));
         }
     };
     out.append("BM");
-    put(offset + pixels.size(), 4);
+    put(offset + pixelBytes, 4);
     put(0, 4);
     put(offset, 4);
     put(40, 4);
@@ -198,11 +213,16 @@ QByteArray WithPlainHeader(const QByteArray& file, const BitmapPlan& plan) {
     put(0, 4);
     put(entries, 4);
     put(0, 4);
+    device.seek(plan.paletteOffset);
+    const QByteArray palette = device.read(qint64(entries) * plan.paletteEntryBytes);
     for (int i = 0; i < entries; ++i) {
-        out.append(file.mid(plan.paletteOffset + qint64(i) * plan.paletteEntryBytes, 3));
+        out.append(palette.mid(qsizetype(i) * plan.paletteEntryBytes, 3));
         out.append('\0');
     }
-    out.append(pixels);
+    const qsizetype start = out.size();
+    out.resize(start + pixelBytes);
+    device.seek(plan.dataOffset);
+    out.resize(start + std::max<qint64>(0, device.read(out.data() + start, pixelBytes)));
     return out;
 }
 

@@ -29,8 +29,9 @@ QImage ReadRunLength(QIODevice& device, const BitmapPlan& plan, const RasterSour
                      QString* error);
 
 // A QtPlainHeader bitmap file given a 40-byte header and a palette of 4-byte
-// entries, holding as many entries as the pixels can address.
-QByteArray WithPlainHeader(const QByteArray& file, const BitmapPlan& plan);
+// entries, holding as many entries as the pixels can address; of the pixel
+// data only the rows the header announces are read.
+QByteArray WithPlainHeader(QIODevice& device, const BitmapPlan& plan);
 
 // False, with a description, when a pixel of an indexed image (1 or 8 bits)
 // uses an entry past the end of its palette.

@@ -343,21 +343,26 @@ QImage DecodePicture(QIODevice& input, const QString& path, QString* error,
         *error = plan.why;
         return QImage();
     }
+    // The pixels read here, and those copied behind a rewritten header, are
+    // held to Qt's reader's limit before any is read, as the 32-bit raster
+    // every picture becomes.
+    const bool ownRead =
+        plan.route == BitmapRoute::BitFields || plan.route == BitmapRoute::RunLength;
+    if ((ownRead || plan.route == BitmapRoute::QtPlainHeader) &&
+        plan.width * plan.rows > (qint64(QImageReader::allocationLimit()) << 20) / 4) {
+        *error = QStringLiteral("The picture needs more than %1 MB of memory")
+                     .arg(QImageReader::allocationLimit());
+        return QImage();
+    }
     QImage image;
     QByteArray plain;
     QBuffer plainBuffer(&plain);
-    if (plan.route == BitmapRoute::BitFields || plan.route == BitmapRoute::RunLength) {
-        if (plan.width * plan.rows > (qint64(QImageReader::allocationLimit()) << 20) / 4) {
-            *error = QStringLiteral("The picture needs more than %1 MB of memory")
-                         .arg(QImageReader::allocationLimit());
-            return QImage();
-        }
+    if (ownRead) {
         image = plan.route == BitmapRoute::BitFields ? ReadBitFields(*device, plan, raster, error)
                                                      : ReadRunLength(*device, plan, raster, error);
     } else {
         if (plan.route == BitmapRoute::QtPlainHeader) {
-            device->seek(0);
-            plain = WithPlainHeader(device->readAll(), plan);
+            plain = WithPlainHeader(*device, plan);
             plainBuffer.open(QIODevice::ReadOnly);
             device = &plainBuffer;
         }
