@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
@@ -11,12 +10,10 @@
 #include <climits>
 #include <system_error>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
-#endif
 
 namespace tavrel {
 
@@ -28,19 +25,11 @@ namespace {
 
 const QString kNotRegular = QStringLiteral("Not a regular file");
 
-#ifdef Q_OS_UNIX
 // Why a file that is there but not a regular one is neither read nor
 // replaced.
 QString NotRegularText(mode_t mode) {
     return S_ISDIR(mode) ? ErrnoText(EISDIR) : kNotRegular;
 }
-#endif
-
-}  // namespace
-
-#ifdef Q_OS_UNIX
-
-namespace {
 
 // The file at path opened for reading, when it is a regular file (links
 // followed), with its status; -1 with *error set otherwise. O_NONBLOCK so
@@ -162,88 +151,7 @@ bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64
     return true;
 }
 
-#else
-
-bool OpenRegularFile(const QString& path, QFile& file, QString* error) {
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        *error = info.isDir() ? QStringLiteral("Is a directory") : kNotRegular;
-        return false;
-    }
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
-}
-
-SmallFileRead ReadSmallRegularFile(const QString&, qint64, QByteArray*, QString*) {
-    return SmallFileRead::TooLarge;
-}
-
-bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray* head, qint64* fileSize,
-                  QString* error) {
-    QFile file;
-    if (!OpenRegularFile(path, file, error)) {
-        return false;
-    }
-    *head = file.read(maxBytes);
-    *fileSize = file.size();
-    return true;
-}
-
-#endif
-
 namespace {
-
-#ifndef Q_OS_UNIX
-// A target that exists but is not a regular file (a folder, a FIFO, a device)
-// is refused rather than replaced.
-bool TargetIsReplaceable(const QString& path, QString* error) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return true;
-    }
-    if (info.isDir()) {
-        *error = QStringLiteral("Is a directory");
-        return false;
-    }
-    if (!info.isFile()) {
-        *error = kNotRegular;
-        return false;
-    }
-    return true;
-}
-
-bool SaveWithQSaveFile(const QString& path, const QByteArray& data, QString* error) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    // Unbuffered: a write that fails in the buffer's final flush inside
-    // commit() goes unnoticed by QSaveFile in Qt 6.4, which then renames the
-    // truncated file over the target. Written directly, every failure counts.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = file.errorString();
-        return false;
-    }
-    errno = 0;
-    if (file.write(data) != data.size()) {
-        // QSaveFile may describe a failed write only as "Unknown error"; the
-        // system's own reason (a full disk, say) is what the user needs.
-        const int err = errno;
-        *error = err != 0 ? ErrnoText(err) : file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
-}
-#endif
-
-#ifdef Q_OS_UNIX
 
 // As many links as the system follows in one look-up before it gives up
 // with ELOOP.
@@ -461,11 +369,8 @@ bool SaveReplacing(const QString& path, const QByteArray& data, bool sync, QStri
     return true;
 }
 
-#endif
-
 }  // namespace
 
-#ifdef Q_OS_UNIX
 bool WriteToDescriptor(int fd, const QByteArray& data, QString* error) {
     int err = 0;
     if (!WriteAll(fd, data, &err)) {
@@ -474,26 +379,16 @@ bool WriteToDescriptor(int fd, const QByteArray& data, QString* error) {
     }
     return true;
 }
-#endif
 
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveOptions& options,
                         QString* error) {
     if (options.writeInstead) {
         return options.writeInstead(data, error);
     }
-#ifdef Q_OS_UNIX
     return SaveReplacing(path, data, options.syncEachFile, error);
-#else
-    Q_UNUSED(options);
-    if (!TargetIsReplaceable(path, error)) {
-        return false;
-    }
-    return SaveWithQSaveFile(path, data, error);
-#endif
 }
 
 QString FinalLinkTarget(const QString& path, FileStatus* status) {
-#ifdef Q_OS_UNIX
     // One lstat per step: most paths are no link, and then that is the only
     // call, where a batch would otherwise look each output up several times.
     LinkEnd end;
@@ -508,22 +403,6 @@ QString FinalLinkTarget(const QString& path, FileStatus* status) {
         }
     }
     return followed ? QFile::decodeName(end.path) : path;
-#else
-    constexpr int kMaxLinks = 40;
-    QString current = path;
-    for (int depth = 0; depth < kMaxLinks; ++depth) {
-        const QFileInfo info(current);
-        if (!info.isSymLink()) {
-            break;
-        }
-        current = info.symLinkTarget();
-    }
-    if (status != nullptr) {
-        *status = FileStatus{};
-        status->exists = QFileInfo::exists(current);
-    }
-    return current;
-#endif
 }
 
 bool FileNameLess(const QString& a, const QString& b) {
@@ -558,7 +437,6 @@ QString ExistingNameIgnoringCase(const QString& folder, const QString& name) {
 
 QList<SyncFailure> SyncFileSystems(const QStringList& paths) {
     QList<SyncFailure> failures;
-#ifdef Q_OS_UNIX
     QSet<quint64> done;
     for (const QString& path : paths) {
         const QByteArray native = QFile::encodeName(path);
@@ -577,9 +455,6 @@ QList<SyncFailure> SyncFileSystems(const QStringList& paths) {
         }
         ::close(fd);
     }
-#else
-    Q_UNUSED(paths);
-#endif
     return failures;
 }
 
