@@ -218,6 +218,11 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
     if (available < lastRow || (available - lastRow) / rowBytes < plan.rows - 1) {
         return refuse(MissingPixelDataText());
     }
+    // Qt's reader leaves a row it cannot read whole unset: a file without
+    // the last row's padding goes behind a rewritten header that has it.
+    if (plan.route == BitmapRoute::Qt && available / rowBytes < plan.rows) {
+        plan.route = BitmapRoute::QtPlainHeader;
+    }
     return plan;
 }
 

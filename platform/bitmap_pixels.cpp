@@ -189,8 +189,7 @@ QByteArray WithPlainHeader(QIODevice& device, const BitmapPlan& plan) {
     const int entries = plan.bits <= 8 ? plan.paletteEntries : 0;
     const qint64 offset = 14 + 40 + qint64(entries) * 4;
     // Only the rows the header announces are read, straight into place.
-    const qint64 pixelBytes =
-        std::clamp<qint64>(device.size() - plan.dataOffset, 0, plan.rows * RowBytes(plan));
+    const qint64 pixelBytes = plan.rows * RowBytes(plan);
     QByteArray out;
     out.reserve(offset + pixelBytes);
     const auto put = [&out](std::int64_t value, int bytes) {
@@ -222,7 +221,14 @@ QByteArray WithPlainHeader(QIODevice& device, const BitmapPlan& plan) {
     const qsizetype start = out.size();
     out.resize(start + pixelBytes);
     device.seek(plan.dataOffset);
-    out.resize(start + std::max<qint64>(0, device.read(out.data() + start, pixelBytes)));
+    // The last row's padding may be missing: it is zeros here. Less than
+    // that (the file shrank since it was measured) leaves no picture.
+    const qint64 read = device.read(out.data() + start, pixelBytes);
+    const qint64 padding = RowBytes(plan) - (plan.width * plan.bits + 7) / 8;
+    if (read < pixelBytes - padding) {
+        return QByteArray();
+    }
+    std::fill(out.begin() + start + read, out.end(), '\0');
     return out;
 }
 
