@@ -2,8 +2,6 @@
 
 #include <QTemporaryDir>
 
-#include <cstring>
-
 #include "platform/picture_surface.h"
 #include "tests/support/test_files.h"
 
@@ -99,41 +97,17 @@ TEST(LoadPicture, ReadsByContentOntoWhiteAndStreamsLargeBitmaps) {
     EXPECT_EQ(error, "The file holds less pixel data than its header announces");
 }
 
+// What no bitmap reader could take is refused; the header variants are
+// rows of the bitmap variants' table.
 TEST(LoadPicture, BrokenBitmapsAreRefusedNeverGuessed) {
     const QByteArray valid = testing::MakeBitmap(testing::WhiteBitmap(4, 4, {{1, 1, 0}}));
-    const auto with = [&](int at, qint32 value, QByteArray bytes) {
-        std::memcpy(bytes.data() + at, &value, 4);
-        return bytes;
-    };
-    const QString missing = "The file holds less pixel data than its header announces";
-    // An empty description stands for any.
-    const struct {
-        const char* why;
-        QByteArray bytes;
-        QString error;
-    } cases[] = {
-        {"cut inside the header", valid.left(30), ""},
-        {"100000 by 100000 pixels", with(22, 100000, with(18, 100000, valid)), ""},
-        {"no width", with(18, 0, valid), ""},
-        {"no height", with(22, 0, valid), ""},
-        {"pixel rows cut off", valid.chopped(5), missing},
-        {"a tiny file announcing a tall bitmap", with(22, 33554437, valid), missing},
-        {"a bad signature", "XM" + valid.mid(2), ""},
-        {"text", "just some text\r\n", ""},
-    };
     QTemporaryDir dir;
-    for (const auto& c : cases) {
-        testing::WriteAll(dir.filePath("h.bmp"), c.bytes);
+    for (const QByteArray& bytes : {valid.left(30), "XM" + valid.mid(2), QByteArray("text\r\n")}) {
+        testing::WriteAll(dir.filePath("h.bmp"), bytes);
         QString error;
-        EXPECT_TRUE(LoadPicture(dir.filePath("h.bmp"), &error).isNull()) << c.why;
-        EXPECT_FALSE(error.isEmpty()) << c.why;
-        EXPECT_TRUE(c.error.isEmpty() || error == c.error) << c.why;
+        EXPECT_TRUE(LoadPicture(dir.filePath("h.bmp"), &error).isNull()) << bytes.toStdString();
+        EXPECT_FALSE(error.isEmpty()) << bytes.toStdString();
     }
-    // Five 3-byte pixels pad each row by one byte, which the last row may lack.
-    testing::WriteAll(dir.filePath("h.bmp"),
-                      testing::MakeBitmap(testing::WhiteBitmap(5, 4, {{1, 1, 0}})).chopped(1));
-    QString error;
-    EXPECT_EQ(LoadPicture(dir.filePath("h.bmp"), &error).size(), QSize(5, 4));
 }
 
 TEST(EncodeBitmap, TwentyFourBitsAtNinetySixDotsPerInch) {
