@@ -333,6 +333,30 @@ class WindowTest : public QObject, private CaseFolders {
         QVERIFY(qGray(image.pixel(0, 0)) < qGray(image.pixel(24, 13)));  // sunken: dark at the top
     }
 
+    void aDriveEntryNamesItsVolumeAfterThatIsUnmounted() {
+        struct ChangingVolumes : VolumeProvider {
+            QList<Volume> Volumes() const override { return mounted; }
+            QList<Volume> mounted;
+        };
+        // D lies on the root volume: its entry's text, read as a path, is there.
+        auto volumes = std::make_shared<ChangingVolumes>();
+        volumes->mounted = {{"/", "ROOT"}, {"/media/d", "D"}};
+        DriveListBox drives(volumes);
+        const QString gone = DriveText(volumes->mounted.takeLast());
+        drives.setCurrentIndex(drives.findText(gone));  // as by the arrow keys or the wheel
+        QCOMPARE(drives.Volumes().VolumeOf(drives.Drive())->root, QStringLiteral("/media/d"));
+    }
+
+    void theAboutBoxIsADialogOwnedByTheActiveWindow() {
+        QWidget owner;
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowActive(&owner));
+        FrmAbout about;
+        about.show();
+        QCOMPARE(about.windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
+        QCOMPARE(about.windowHandle()->transientParent(), owner.windowHandle());
+    }
+
     void theAboutBoxNamesTavrelWhateverTheLoadHandlerWrote() {
         // A platform whose text is not black tells the black labels apart.
         const QPalette platform = QApplication::palette();
