@@ -308,6 +308,11 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(nested.VolumeOf(nested.Root(1) + "/x")->root +
                      nested.VolumeOf(nested.Root(0) + "/usbs")->root,
                  nested.Root(1) + nested.Root(0));
+        QDir::setCurrent(nested.Root(1));  // a drive opens where the user works, if that is on it
+        const QList<Volume> both = nested.Volumes();
+        QCOMPARE(nested.CurrentFolder(both[0]) + nested.CurrentFolder(both[1]),
+                 nested.Root(0) + nested.Root(1));
+        QDir::setCurrent(tmp_.path());
         SettingsStore store;
         QVERIFY(store.Write("Directory", "BMP", "/some where/ä"));
         QCOMPARE(store.Read("Directory", "BMP", "-") + store.Read("Directory", "None", "-"),
