@@ -101,6 +101,7 @@ TEST(ButtonImagePlugin, WritesEveryPixelByItsRedValue) {
     buffer.open(QIODevice::WriteOnly);
     EXPECT_FALSE(QImageWriter(&buffer, "btn").write(QImage(32765, 1, QImage::Format_RGB32)));
     EXPECT_FALSE(QImageWriter(&buffer, "btn").write(QImage(1, 100001, QImage::Format_RGB32)));
+    EXPECT_FALSE(ButtonImageHandler().write(QImage(1, 1, QImage::Format_RGB32)));  // no device
 }
 
 // Run from its entry's Exec line: small buttons grow by whole pixels.
