@@ -272,16 +272,17 @@ TEST_F(CliTest, TheProgressLineAndAnEndBeforeTheLastFile) {
     for (int i = 10; i < 15; ++i) {
         Put(QStringLiteral("in/p%1.bmp").arg(i), Dot(0));
     }
-    // The progress line, on a terminal only.
+    // The progress line, on a terminal only, cut to one column less than its width.
     int master = -1, slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const winsize narrow{24, 12, 0, 0};
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &narrow), 0);
     EXPECT_EQ(Run({"-j1", "in/p10.bmp", "in/p11.bmp"}, [slave] { ::dup2(slave, STDERR_FILENO); }),
               kConverted);
     ::close(slave);
     QByteArray screen(4096, '\0');
     screen.truncate(::read(master, screen.data(), screen.size()));
     ::close(master);
-    EXPECT_EQ(screen, "\r\033[K[1/2] in/p10.bmp\r\033[K[2/2] in/p11.bmp\r\033[K");
+    EXPECT_EQ(screen, "\r\033[K[1/2] in/p1\r\033[K[2/2] in/p1\r\033[K");
     // A closed output ("| head -1"), and a hang-up waiting at the start.
     EXPECT_EQ(
         Run({"--verbose", "-j1", "in/p10.bmp", "in/p11.bmp", "in/p12.bmp"},
