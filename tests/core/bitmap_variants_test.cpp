@@ -58,6 +58,7 @@ TEST(BitmapVariants, ReadExactlyOrRefusedSayingWhy) {
         {"RLE8, every other pixel passed over by a delta move",
          {8, 1, {}, QByteArray::fromHex("000201000101").repeated(3), 6, 1, 40, two},
          "ffffff 445566 ffffff 445566 ffffff 445566"},
+        {"RLE8 ending in a count", {8, 1, {}, le({1}, 1), 2, 1, 40, two}, "ffffff ffffff"},
         {"RLE4",
          {4, 2, {}, QByteArray::fromHex("0000020100031010"), 4, 2, 40, two},
          "112233 445566 445566 112233 ffffff ffffff ffffff ffffff"},
