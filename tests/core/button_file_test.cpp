@@ -102,6 +102,9 @@ TEST_F(ButtonFileTest, DrawsEachPixelOrSaysWhyNot) {
          "Drawn 1000x1 000000|030000|030000|030000 [Tavrel] Only the first 1000 rows of PATH are "
          "read"},
         {"1000 rows, all read", tall.left(9000), "Drawn 1000x1 000000|030000|030000|030000"},
+        {"a comma after the 1000th row starts one more", tall.left(8998) + ",",
+         "Drawn 1000x1 000000|030000|030000|030000 [Tavrel] Only the first 1000 rows of PATH are "
+         "read"},
         {"an unknown character", "00000:0120\r\n00001:01x0\r\n",
          "UnknownValue 2x4 blank [Tavrel] Unknown button value : ( 3, 2)x"},
         {"a short row", "00000:333\r\n00001:33\r\n",
