@@ -276,8 +276,9 @@ TEST_F(CliTest, TheProgressLineAndAnEndBeforeTheLastFile) {
     int master = -1, slave = -1;
     const winsize narrow{24, 12, 0, 0};
     ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &narrow), 0);
-    EXPECT_EQ(Run({"-j1", "in/p10.bmp", "in/p11.bmp"}, [slave] { ::dup2(slave, STDERR_FILENO); }),
-              kConverted);
+    const auto onTerminal = [slave] { ::dup2(slave, STDERR_FILENO); };
+    EXPECT_EQ(Run({"in/p10.bmp"}, onTerminal), kConverted);  // one file: no progress to show
+    EXPECT_EQ(Run({"-j1", "in/p10.bmp", "in/p11.bmp"}, onTerminal), kConverted);
     ::close(slave);
     QByteArray screen(4096, '\0');
     screen.truncate(::read(master, screen.data(), screen.size()));

@@ -109,8 +109,10 @@ class WindowGuardsTest : public QObject, private CaseFolders {
         bool pressed = false;
         connect(&during, &QPushButton::pressed, this, [&pressed] { pressed = true; });
         QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [] {
+        std::optional<Qt::CursorShape> pointer;  // over the box: the arrow, not the hourglass
+        connect(&closer, &QTimer::timeout, this, [&pointer] {
             if (QWidget* box = QApplication::activeModalWidget()) {
+                pointer = OverridePointer();
                 box->close();
             }
         });
@@ -123,6 +125,7 @@ class WindowGuardsTest : public QObject, private CaseFolders {
         }
         QVERIFY(!before.isDown());
         QVERIFY(!pressed);
+        QCOMPARE(pointer, Qt::ArrowCursor);
     }
 
     void aPreviewNeverShowsAFileNoLongerSelected() {
