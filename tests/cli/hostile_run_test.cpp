@@ -162,10 +162,14 @@ const Row kRows[] = {
         head -c 2 o.bmp)sh",
      "1\nBM", "tavrel-convert: -: Only the first 2 rows of - are read\n"},
     // A picture announcing more pixels than the memory budget holds fails
-    // alone, before anything is allocated.
-    {"MemoryBudget", R"sh("$TC" -j2 --to-button huge.pgm a.bmp; echo $?)sh", "1\n",
+    // alone, before anything is allocated; a large file is judged by its head.
+    {"MemoryBudget",
+     R"sh(cp huge.pgm big.pgm; truncate -s 5M big.pgm; "$TC" -j2 --to-button huge.pgm big.pgm a.bmp
+        echo $?)sh",
+     "1\n",
      "tavrel-convert: huge.pgm: Unable to load file huge.pgm Error: not enough memory\n"
-     "tavrel-convert: 1 of 2 files not converted\n"},
+     "tavrel-convert: big.pgm: Unable to load file big.pgm Error: not enough memory\n"
+     "tavrel-convert: 2 of 3 files not converted\n"},
     // "-" in a pipe: standard input to standard output, or "-o -"; what
     // cannot take part in a pipe is a usage error.
     {"StandardStreams", R"sh(
