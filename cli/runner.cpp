@@ -39,10 +39,7 @@ namespace {
 
 // The most of a picture read from standard input: what the picture reader's
 // own limit lets it decode.
-constexpr qint64 kMaxPipedPicture = qint64(1024) << 20;
-// A picture file of at most this size is read whole once, as the loader
-// would read it: the estimate and the conversion see the same bytes.
-constexpr qint64 kReadWholeLimit = qint64(4) << 20;
+constexpr qint64 kMaxPipedPicture = qint64(kPictureMemoryLimitMB) << 20;
 
 std::atomic<bool> gInterrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -314,13 +311,14 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
         outcome.messages.append(job.failure);
         return outcome;
     }
-    // A small picture file is read once, for the estimate and the conversion
-    // alike; one that cannot be read is left to the conversion to report.
+    // A small picture file is read once, as the loader would read it, for
+    // the estimate and the conversion alike; one that cannot be read is left
+    // to the conversion to report.
     QByteArray picture;
     QString unread;
-    const bool pictureRead =
-        job.direction == Direction::ToButton && !job.fromStandardInput &&
-        ReadSmallRegularFile(job.input, kReadWholeLimit, &picture, &unread) == SmallFileRead::Read;
+    const bool pictureRead = job.direction == Direction::ToButton && !job.fromStandardInput &&
+                             ReadSmallRegularFile(job.input, kPictureReadWholeLimit, &picture,
+                                                  &unread) == SmallFileRead::Read;
     const qint64 peak = PeakBytes(job, pictureRead ? &picture : nullptr);
     if (!memory.Take(peak)) {
         outcome.messages.append(

@@ -25,9 +25,6 @@ namespace {
 
 constexpr std::uint32_t kWhiteRgb = 0xFFFFFFFFu;
 
-// Pictures up to this size are read whole before they are decoded.
-constexpr qint64 kReadWholeLimit = 4 * 1024 * 1024;
-
 // Large rasters ask for transparent huge pages before their memory is first
 // touched: faulting in a 48 MB raster 4 KiB at a time costs more than all the
 // pixel work done on it. Where the system does not offer them, nothing changes.
@@ -317,7 +314,7 @@ void LimitReaders() {
     static std::once_flag limitOnce;
     // Big enough for any real bitmap, small enough that a header claiming
     // 100000 by 100000 pixels is refused before anything is allocated.
-    std::call_once(limitOnce, [] { QImageReader::setAllocationLimit(1024); });
+    std::call_once(limitOnce, [] { QImageReader::setAllocationLimit(kPictureMemoryLimitMB); });
 }
 
 // The decoding of LoadPicture, from an open device; path gives the format a
@@ -395,7 +392,7 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
     QBuffer buffer(&contents);
     QFile file;
     QIODevice* device = &buffer;
-    switch (ReadSmallRegularFile(path, kReadWholeLimit, &contents, error)) {
+    switch (ReadSmallRegularFile(path, kPictureReadWholeLimit, &contents, error)) {
         case SmallFileRead::Read:
             buffer.open(QIODevice::ReadOnly);
             break;

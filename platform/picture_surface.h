@@ -129,6 +129,12 @@ inline std::uint32_t RgbFromColour(ColourValue colour) {
 // own.
 using PictureTarget = std::function<QImage(QSize size, QImage::Format format)>;
 
+// Pictures up to this size are read whole before they are decoded; larger
+// ones are streamed from the file.
+inline constexpr qint64 kPictureReadWholeLimit = qint64(4) << 20;
+// The most memory, in MB, a picture reader may allocate for one picture.
+inline constexpr int kPictureMemoryLimitMB = 1024;
+
 // Reads a picture file: bitmaps of the kinds the README lists, and the other
 // formats Qt reads. Transparent pictures are put on white. Only regular files
 // are opened; a picture larger than the reader's limit fails without being
