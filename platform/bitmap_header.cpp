@@ -211,9 +211,8 @@ BitmapPlan PlanBitmap(const QByteArray& head, std::int64_t fileSize) {
 
     // Every row must be there; the last one's padding may be missing. Divided
     // rather than multiplied: a header may announce 2^31 rows of 2^33 bytes.
-    const std::int64_t rowBits = plan.width * bits;
-    const std::int64_t rowBytes = (rowBits + 31) / 32 * 4;
-    const std::int64_t lastRow = (rowBits + 7) / 8;
+    const std::int64_t rowBytes = RowBytes(plan);
+    const std::int64_t lastRow = RowPixelBytes(plan);
     const std::int64_t available = fileSize - plan.dataOffset;
     if (available < lastRow || (available - lastRow) / rowBytes < plan.rows - 1) {
         return refuse(MissingPixelDataText());

@@ -40,6 +40,15 @@ struct BitmapPlan {
     std::int64_t dataOffset = 0;
 };
 
+// The bytes of one row of uncompressed pixels, padded to 32 bits, and of
+// the row's pixels alone (all the last row of a file may hold).
+inline qint64 RowBytes(const BitmapPlan& plan) {
+    return (plan.width * plan.bits + 31) / 32 * 4;
+}
+inline qint64 RowPixelBytes(const BitmapPlan& plan) {
+    return (plan.width * plan.bits + 7) / 8;
+}
+
 // The most of a file's start that PlanBitmap needs.
 inline constexpr int kBitmapHeadBytes = 14 + 124 + 16;
 

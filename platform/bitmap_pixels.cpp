@@ -52,11 +52,6 @@ QSize SizeOf(const BitmapPlan& plan) {
     return QSize(int(plan.width), int(plan.rows));
 }
 
-// The bytes of one row of uncompressed pixels, padded to 32 bits.
-qint64 RowBytes(const BitmapPlan& plan) {
-    return (plan.width * plan.bits + 31) / 32 * 4;
-}
-
 int ImageRow(const BitmapPlan& plan, std::int64_t fileRow) {
     return int(plan.topDown ? fileRow : plan.rows - 1 - fileRow);
 }
@@ -80,7 +75,7 @@ QImage ReadBitFields(QIODevice& device, const BitmapPlan& plan, const RasterSour
     for (std::int64_t i = 0; i < plan.rows; ++i) {
         // The last row's padding may be missing, its pixels may not (the
         // file may have shrunk since it was measured).
-        if (device.read(row.data(), rowBytes) < plan.width * bytes) {
+        if (device.read(row.data(), rowBytes) < RowPixelBytes(plan)) {
             *error = MissingPixelDataText();
             return QImage();
         }
@@ -224,7 +219,7 @@ QByteArray WithPlainHeader(QIODevice& device, const BitmapPlan& plan) {
     // The last row's padding may be missing: it is zeros here. Less than
     // that (the file shrank since it was measured) leaves no picture.
     const qint64 read = device.read(out.data() + start, pixelBytes);
-    const qint64 padding = RowBytes(plan) - (plan.width * plan.bits + 7) / 8;
+    const qint64 padding = RowBytes(plan) - RowPixelBytes(plan);
     if (read < pixelBytes - padding) {
         return QByteArray();
     }
