@@ -35,7 +35,6 @@ void SequentialInput::Close() {
     failed_ = false;
     limit_ = -1;
     taken_ = 0;
-    overLimit_ = false;
     error_.clear();
 }
 
@@ -43,7 +42,7 @@ bool SequentialInput::fill() {
     if (pos_ < buffer_.size()) {
         return true;
     }
-    if (failed_ || overLimit_ || device_ == nullptr) {
+    if (failed_ || OverLimit() || device_ == nullptr) {
         return false;
     }
     // One byte past the limit tells an input that ends there from a longer one.
@@ -58,9 +57,8 @@ bool SequentialInput::fill() {
         return false;
     }
     taken_ += n;
-    if (limit_ >= 0 && taken_ > limit_) {
-        overLimit_ = true;
-        --n;
+    if (OverLimit()) {
+        --n;  // the byte past the limit only tells that there is more
     }
     buffer_.resize(n);
     pos_ = 0;
@@ -109,7 +107,7 @@ bool SequentialInput::ReadRecord(QByteArray* record, qsizetype maxKeep, bool las
             done_ = true;  // a last record without a line end
             // Cut short by the limit, a record counts only when what it
             // keeps is whole.
-            return !overLimit_ || (maxKeep >= 0 && record->size() >= maxKeep);
+            return !OverLimit() || (maxKeep >= 0 && record->size() >= maxKeep);
         }
         const char* begin = buffer_.constData() + pos_;
         const char* end = buffer_.constData() + buffer_.size();

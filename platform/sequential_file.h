@@ -28,7 +28,7 @@ class SequentialInput {
     // short is not read, unless it already holds the maxKeep bytes asked.
     void LimitTo(qint64 bytes) { limit_ = bytes; }
     // True once the input held more than the limit.
-    bool OverLimit() const { return overLimit_; }
+    bool OverLimit() const { return limit_ >= 0 && taken_ > limit_; }
 
     // Reads the next record into record, keeping at most maxKeep of its bytes
     // (the rest is skipped; -1 keeps all). With lastIfLong, a record that
@@ -57,8 +57,7 @@ class SequentialInput {
     bool afterComma_ = false;
     bool failed_ = false;
     qint64 limit_ = -1;  // none
-    qint64 taken_ = 0;
-    bool overLimit_ = false;
+    qint64 taken_ = 0;   // bytes read from the device
     QString error_;
 };
 
