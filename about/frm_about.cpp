@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QWindow>
 
-#include "platform/twips.h"
+#include "picture/twips.h"
 #include "resources/pictures.h"
 
 namespace tavrel {

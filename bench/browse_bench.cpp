@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "main_window/frm_main.h"
-#include "platform/file_list_box.h"
-#include "platform/folder_list_box.h"
+#include "widgets/file_list_box.h"
+#include "widgets/folder_list_box.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "bench/bench_images.h"
 #include "conversion/bitmap_to_button.h"
-#include "platform/message_boxes.h"
+#include "conversion/message_boxes.h"
 
 namespace {
 

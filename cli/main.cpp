@@ -9,7 +9,7 @@
 #include "cli/options.h"
 #include "cli/plan.h"
 #include "cli/runner.h"
-#include "platform/console.h"
+#include "files/console.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/files.h"
+#include "files/files.h"
 
 namespace tavrel::cli {
 

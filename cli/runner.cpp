@@ -27,11 +27,11 @@
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/drawing_to_bitmap.h"
+#include "conversion/message_boxes.h"
 #include "conversion/messages.h"
-#include "platform/console.h"
-#include "platform/files.h"
-#include "platform/message_boxes.h"
-#include "platform/picture_surface.h"
+#include "files/console.h"
+#include "files/files.h"
+#include "picture/picture_surface.h"
 
 namespace tavrel::cli {
 

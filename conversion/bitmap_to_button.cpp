@@ -5,7 +5,7 @@
 #include "conversion/button_file.h"
 #include "conversion/crop.h"
 #include "conversion/messages.h"
-#include "platform/sequential_file.h"
+#include "files/sequential_file.h"
 
 namespace tavrel {
 

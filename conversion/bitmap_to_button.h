@@ -5,9 +5,9 @@
 
 #include <array>
 
-#include "platform/files.h"
-#include "platform/message_boxes.h"
-#include "platform/picture_surface.h"
+#include "conversion/message_boxes.h"
+#include "files/files.h"
+#include "picture/picture_surface.h"
 
 namespace tavrel {
 

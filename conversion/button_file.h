@@ -5,8 +5,8 @@
 #include <QList>
 #include <QString>
 
-#include "platform/message_boxes.h"
-#include "platform/sequential_file.h"
+#include "conversion/message_boxes.h"
+#include "files/sequential_file.h"
 
 namespace tavrel {
 

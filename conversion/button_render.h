@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "platform/message_boxes.h"
-#include "platform/picture_surface.h"
+#include "conversion/message_boxes.h"
+#include "picture/picture_surface.h"
 
 namespace tavrel {
 

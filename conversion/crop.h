@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/picture_surface.h"
+#include "picture/picture_surface.h"
 
 namespace tavrel {
 

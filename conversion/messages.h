@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "platform/message_boxes.h"
+#include "conversion/message_boxes.h"
 
 namespace tavrel {
 

@@ -7,7 +7,7 @@
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/messages.h"
-#include "platform/sequential_file.h"
+#include "files/sequential_file.h"
 
 namespace tavrel {
 

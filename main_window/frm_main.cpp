@@ -23,15 +23,15 @@
 #include "conversion/bitmap_to_button.h"
 #include "conversion/drawing_to_bitmap.h"
 #include "conversion/messages.h"
+#include "files/files.h"
 #include "main_window/layout.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/folder_list_box.h"
-#include "platform/hourglass.h"
-#include "platform/picture_box.h"
-#include "platform/qt_message_boxes.h"
 #include "resources/pictures.h"
+#include "widgets/drive_list_box.h"
+#include "widgets/file_list_box.h"
+#include "widgets/folder_list_box.h"
+#include "widgets/hourglass.h"
+#include "widgets/picture_box.h"
+#include "widgets/qt_message_boxes.h"
 
 namespace tavrel {
 

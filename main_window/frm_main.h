@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "conversion/button_render.h"
-#include "platform/message_boxes.h"
-#include "platform/picture_surface.h"
-#include "platform/settings_store.h"
-#include "platform/volumes.h"
+#include "conversion/message_boxes.h"
+#include "files/volumes.h"
+#include "picture/picture_surface.h"
+#include "widgets/settings_store.h"
 
 class QGroupBox;
 class QPushButton;

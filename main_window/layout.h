@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/twips.h"
+#include "picture/twips.h"
 
 class QWidget;
 

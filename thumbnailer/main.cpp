@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/console.h"
+#include "files/files.h"
 #include "imageformat/button_image_handler.h"
-#include "platform/console.h"
-#include "platform/files.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 
 #include "conversion/button_file.h"
-#include "platform/files.h"
-#include "platform/picture_surface.h"
+#include "files/files.h"
+#include "picture/picture_surface.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/test_files.h"
 

@@ -2,7 +2,7 @@
 
 #include <QTemporaryDir>
 
-#include "platform/picture_surface.h"
+#include "picture/picture_surface.h"
 #include "tests/support/test_files.h"
 
 namespace tavrel {

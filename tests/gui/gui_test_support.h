@@ -10,11 +10,11 @@
 
 #include <memory>
 
+#include "files/volumes.h"
 #include "main_window/frm_main.h"
-#include "platform/picture_box.h"
-#include "platform/volumes.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/test_files.h"
+#include "widgets/picture_box.h"
 
 namespace tavrel::testing {
 

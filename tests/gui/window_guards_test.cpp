@@ -8,12 +8,12 @@
 #include <QTimer>
 
 #include "gui_test_support.h"
-#include "platform/file_list_box.h"
-#include "platform/folder_list_box.h"
-#include "platform/hourglass.h"
-#include "platform/picture_box.h"
-#include "platform/qt_message_boxes.h"
-#include "platform/settings_store.h"
+#include "widgets/file_list_box.h"
+#include "widgets/folder_list_box.h"
+#include "widgets/hourglass.h"
+#include "widgets/picture_box.h"
+#include "widgets/qt_message_boxes.h"
+#include "widgets/settings_store.h"
 
 using namespace tavrel;
 using namespace tavrel::testing;

@@ -14,10 +14,10 @@
 #include "about/frm_about.h"
 #include "gui_test_support.h"
 #include "main_window/layout.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/folder_list_box.h"
-#include "platform/settings_store.h"
+#include "widgets/drive_list_box.h"
+#include "widgets/file_list_box.h"
+#include "widgets/folder_list_box.h"
+#include "widgets/settings_store.h"
 
 using namespace tavrel;
 using namespace tavrel::testing;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/message_boxes.h"
+#include "conversion/message_boxes.h"
 
 namespace tavrel::testing {
 

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "platform/bitmap_header.h"
+#include "picture/bitmap_header.h"
 
 namespace tavrel {
 

@@ -1,4 +1,4 @@
-#include "platform/picture_surface.h"
+#include "picture/picture_surface.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -16,8 +16,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/bitmap_header.h"
-#include "platform/bitmap_pixels.h"
+#include "picture/bitmap_header.h"
+#include "picture/bitmap_pixels.h"
 
 namespace tavrel {
 

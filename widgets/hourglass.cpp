@@ -1,4 +1,4 @@
-#include "platform/hourglass.h"
+#include "widgets/hourglass.h"
 
 #include <QCoreApplication>
 #include <QCursor>

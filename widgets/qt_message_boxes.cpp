@@ -1,9 +1,9 @@
-#include "platform/qt_message_boxes.h"
+#include "widgets/qt_message_boxes.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
-#include "platform/hourglass.h"
+#include "widgets/hourglass.h"
 
 namespace tavrel {
 

@@ -1,4 +1,4 @@
-#include "platform/message_boxes.h"
+#include "conversion/message_boxes.h"
 
 namespace tavrel {
 

@@ -1,4 +1,4 @@
-#include "platform/folder_list_box.h"
+#include "widgets/folder_list_box.h"
 
 #include <QApplication>
 #include <QDir>
@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "platform/files.h"
+#include "files/files.h"
 
 namespace tavrel {
 

@@ -1,4 +1,4 @@
-#include "platform/file_list_box.h"
+#include "widgets/file_list_box.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "platform/files.h"
-#include "platform/volumes.h"
+#include "files/files.h"
+#include "files/volumes.h"
 
 namespace tavrel {
 

@@ -1,11 +1,11 @@
-#include "platform/bitmap_pixels.h"
+#include "picture/bitmap_pixels.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <vector>
 
-#include "platform/picture_surface.h"
+#include "picture/picture_surface.h"
 
 namespace tavrel {
 

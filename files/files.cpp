@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "files/files.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "platform/volumes.h"
+#include "files/volumes.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "platform/console.h"
+#include "files/console.h"
 
 #include <cerrno>
 
 #include <fcntl.h>
 
-#include "platform/message_boxes.h"
+#include "conversion/message_boxes.h"
 
 namespace tavrel {
 

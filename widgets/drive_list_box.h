@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/volumes.h"
+#include "files/volumes.h"
 
 namespace tavrel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/message_boxes.h"
+#include "conversion/message_boxes.h"
 
 class QWidget;
 

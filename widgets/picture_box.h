@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "platform/picture_surface.h"
+#include "picture/picture_surface.h"
 
 namespace tavrel {
 

@@ -1,6 +1,6 @@
-#include "platform/sequential_file.h"
+#include "files/sequential_file.h"
 
-#include "platform/files.h"
+#include "files/files.h"
 
 namespace tavrel {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/files.h"
-#include "platform/twips.h"
+#include "files/files.h"
+#include "picture/twips.h"
 
 namespace tavrel {
 

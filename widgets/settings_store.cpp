@@ -1,4 +1,4 @@
-#include "platform/settings_store.h"
+#include "widgets/settings_store.h"
 
 #include <QSettings>
 
