@@ -6,28 +6,16 @@
 
 #include <cerrno>
 
-#ifdef Q_OS_UNIX
 #include <dirent.h>
-#endif
 
 namespace tavrel {
 
-namespace {
-
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
-#endif
-
-}  // namespace
-
 bool PathIsUnder(const QString& path, const QString& root) {
-    if (path.compare(root, kPathCase) == 0) {
+    if (path.compare(root, Qt::CaseSensitive) == 0) {
         return true;
     }
     const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
-    return path.startsWith(prefix, kPathCase);
+    return path.startsWith(prefix, Qt::CaseSensitive);
 }
 
 std::optional<Volume> VolumeProvider::VolumeOf(const QString& pathOrDrive) const {
@@ -100,12 +88,7 @@ QList<Volume> FileManagerVolumes(const QList<MountEntry>& mounts, const QString&
 }
 
 QString DriveText(const Volume& volume) {
-#ifdef Q_OS_WIN
-    // "c: [SYSTEM]", as the classic drive lists show drive letters.
-    return volume.root.left(2).toLower() + QStringLiteral(" [") + volume.label + QLatin1Char(']');
-#else
     return volume.root + QStringLiteral(" [") + volume.label + QLatin1Char(']');
-#endif
 }
 
 QString CleanFolderPath(const QString& path) {
@@ -116,7 +99,6 @@ QString CleanFolderPath(const QString& path) {
 }
 
 bool CanListFolder(const QString& path, QString* error) {
-#ifdef Q_OS_UNIX
     const QByteArray native = QFile::encodeName(path);
     DIR* dir = ::opendir(native.constData());
     if (dir == nullptr) {
@@ -127,22 +109,6 @@ bool CanListFolder(const QString& path, QString* error) {
     }
     ::closedir(dir);
     return true;
-#else
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        if (error != nullptr) {
-            *error = QStringLiteral("Path not found");
-        }
-        return false;
-    }
-    if (!info.isDir() || !QDir(path).isReadable()) {
-        if (error != nullptr) {
-            *error = QStringLiteral("Path/File access error");
-        }
-        return false;
-    }
-    return true;
-#endif
 }
 
 }  // namespace tavrel

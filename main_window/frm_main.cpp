@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
@@ -15,9 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
-#ifdef Q_OS_UNIX
 #include <sys/stat.h>
-#endif
 
 #include "about/frm_about.h"
 #include "conversion/bitmap_to_button.h"
@@ -81,16 +78,11 @@ void SelectWritten(FileListBox* list, const QString& name) {
 // the same file once links are followed, as the system follows them when the
 // file is written. A conversion must never replace its own source.
 bool NotTheSource(const QString& source, const QString& output, QString* error) {
-#ifdef Q_OS_UNIX
     struct stat from {};
     struct stat to {};
     const bool same = ::stat(QFile::encodeName(source).constData(), &from) == 0 &&
                       ::stat(QFile::encodeName(output).constData(), &to) == 0 &&
                       from.st_dev == to.st_dev && from.st_ino == to.st_ino;
-#else
-    const QString canonical = QFileInfo(source).canonicalFilePath();
-    const bool same = !canonical.isEmpty() && canonical == QFileInfo(output).canonicalFilePath();
-#endif
     if (same) {
         *error = QStringLiteral("this is the file being converted");
     }
@@ -241,11 +233,7 @@ QString FrmMain::FolderPrefix(const QString& path) {
 }
 
 QString FrmMain::DefaultFolder() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:/");
-#else
     return QDir::homePath();
-#endif
 }
 
 // Start-up ---------------------------------------------------------------
@@ -374,13 +362,8 @@ void FrmMain::DriveChange(DriveListBox* drive, FolderListBox* folders, QString& 
         if (folders->SetPath(drive->Drive(), &error)) {
             return;
         }
-        const QString text = FailureText(QStringLiteral("Unable to open drive "),
-#ifdef Q_OS_WIN
-                                         drive->Drive().toUpper(),
-#else
-                                         drive->Drive(),
-#endif
-                                         error);
+        const QString text =
+            FailureText(QStringLiteral("Unable to open drive "), drive->Drive(), error);
         if (boxes_->RetryCancel(text, QStringLiteral("Drive open error")) !=
             MessageBoxes::Answer::Retry) {
             // Back to the drive and folder shown before: the drive list's

@@ -6,10 +6,8 @@
 #include <QImageWriter>
 #include <QPainter>
 
-#ifdef Q_OS_UNIX
 #include <sys/mman.h>
 #include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <cmath>
