@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "button_format/button_format.h"
 #include "conversion/button_file.h"
 #include "conversion/crop.h"
 #include "conversion/messages.h"
@@ -9,32 +10,8 @@
 
 namespace tavrel {
 
-char ButtonLevel(int red) {
-    if (red > 223) {
-        return '0';
-    }
-    if (red > 160) {
-        return '1';
-    }
-    if (red > 96) {
-        return '2';
-    }
-    return '3';
-}
-
-const std::array<char, 256>& ButtonLevels() {
-    static const std::array<char, 256> levels = [] {
-        std::array<char, 256> t{};
-        for (int red = 0; red < 256; ++red) {
-            t[red] = ButtonLevel(red);
-        }
-        return t;
-    }();
-    return levels;
-}
-
 QByteArray FormatButtonFile(const PictureSurface& cropped) {
-    const std::array<char, 256>& levels = ButtonLevels();
+    const std::array<char, 256>& levels = btn::Levels();
     const QImage& raster = cropped.Image();
     const int w = std::min(cropped.InnerWidthPixels(), raster.width());
     const int h = std::min(cropped.InnerHeightPixels(), raster.height());

@@ -3,19 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
-#include <array>
-
 #include "conversion/message_boxes.h"
 #include "files/files.h"
 #include "picture/picture_surface.h"
 
 namespace tavrel {
-
-// Character of a pixel by its red value: above 223 "0", above 160 "1",
-// above 96 "2", otherwise "3".
-char ButtonLevel(int red);
-// ButtonLevel of every red value from 0 to 255, for the pixel loops.
-const std::array<char, 256>& ButtonLevels();
 
 // The button file text of a cropped surface's raster less its margin column
 // 0 and row 0, rows numbered from 0.

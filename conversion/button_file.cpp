@@ -1,42 +1,53 @@
 #include "conversion/button_file.h"
 
+#include <QFile>
+
+#include "button_format/button_format.h"
 #include "conversion/messages.h"
-#include "files/sequential_file.h"
+#include "files/files.h"
 
 namespace tavrel {
 
 namespace {
 
-// The row number and colon that the reader drops.
-constexpr qsizetype kPrefixLength = 6;
-// One character more than the widest drawable row is enough to refuse a row.
-constexpr qsizetype kKeptRecord = kPrefixLength + kMaxButtonColumns + 1;
-// More than the largest file the reader takes whole (1000 of those records,
-// each with CR LF, after a byte-order mark): an endless or huge later row
-// cannot hold the reader either.
-constexpr qint64 kMaxReadBytes = qint64(kMaxButtonRows) * (kKeptRecord + 2) + 3;
+// Keeps each row the format's reader finds as the window holds it.
+class KeepRows : public btn::RowSink {
+  public:
+    explicit KeepRows(ButtonFileRows& rows) : rows_(rows) {}
+    bool Row(std::string_view pixels) override {
+        rows_.append(QByteArray(pixels.data(), static_cast<qsizetype>(pixels.size())));
+        return true;
+    }
 
-// The records of an opened input as rows, at most 1000 of them.
-bool ReadRecords(SequentialInput& input, ButtonFileRows& read, bool& truncated, QString* error) {
-    // Editors that save as UTF-8 may put a byte-order mark first; it is not
-    // part of the first row number.
-    input.LimitTo(kMaxReadBytes);
-    input.SkipPrefix(QByteArrayLiteral("\xEF\xBB\xBF"));
-    QByteArray record;
-    // A first row too wide to draw refuses the file whatever follows, so
-    // reading ends there: an endless first line (a device) cannot hold it.
-    while (read.size() < kMaxButtonRows &&
-           input.ReadRecord(&record, kKeptRecord, /*lastIfLong=*/read.isEmpty())) {
-        read.append(record.size() > kPrefixLength ? record.mid(kPrefixLength) : QByteArray());
+  private:
+    ButtonFileRows& rows_;
+};
+
+// Feeds what the device holds from where it stands to the format's reader,
+// which keeps at most 1000 rows; false with *error when reading fails.
+bool ReadRows(QIODevice& device, ButtonFileRows& read, bool& truncated, QString* error) {
+    KeepRows keep(read);
+    btn::Reader reader(btn::Limits{}, &keep);
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = device.read(chunk.data(), chunk.size());
+        if (n < 0 && !(device.isSequential() && device.atEnd())) {
+            *error = device.errorString();
+            return false;
+        }
+        if (n <= 0) {
+            reader.Finish();
+            break;
+        }
+        if (!reader.Feed(chunk.constData(), static_cast<std::size_t>(n))) {
+            break;
+        }
     }
-    if (!input.Failed() && read.size() == kMaxButtonRows) {
-        truncated = !input.AtEnd();
-    }
-    truncated = truncated || input.OverLimit();
-    if (input.Failed()) {
-        *error = input.Error();
+    if (reader.OutOfMemory()) {
+        *error = QStringLiteral("not enough memory");
         return false;
     }
+    truncated = reader.Truncated();
     return true;
 }
 
@@ -49,11 +60,8 @@ int ReadButtonFile(const QString& path, ButtonFileRows& rows, MessageBoxes& boxe
     const bool done = RetryUntilDone(boxes, kOpenAction, path, kOpenTitle, [&](QString* error) {
         read.clear();
         truncated = false;
-        SequentialInput input;
-        if (!input.Open(path, error)) {
-            return false;
-        }
-        return ReadRecords(input, read, truncated, error);
+        QFile file;
+        return OpenRegularFile(path, file, error) && ReadRows(file, read, truncated, error);
     });
     if (!done) {
         return 0;
@@ -69,11 +77,9 @@ int ReadButtonFile(const QString& path, ButtonFileRows& rows, MessageBoxes& boxe
 }
 
 int ReadButtonFile(QIODevice& device, ButtonFileRows& rows, QString* error, ReadNotes* notes) {
-    SequentialInput input;
-    input.Open(device);
     ButtonFileRows read;
     bool truncated = false;
-    if (!ReadRecords(input, read, truncated, error)) {
+    if (!ReadRows(device, read, truncated, error)) {
         return 0;
     }
     if (notes != nullptr) {
@@ -84,23 +90,8 @@ int ReadButtonFile(QIODevice& device, ButtonFileRows& rows, QString* error, Read
 }
 
 void WriteButtonLine(SequentialOutput& out, int rowNumber, const char* pixels, qsizetype count) {
-    char prefix[16];
-    int n = 0;
-    unsigned value = static_cast<unsigned>(rowNumber);
-    char digits[12];
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    int length = 0;
-    for (int pad = n; pad < 5; ++pad) {
-        prefix[length++] = '0';
-    }
-    while (n > 0) {
-        prefix[length++] = digits[--n];
-    }
-    prefix[length++] = ':';
-    out.Print(prefix, length);
+    char prefix[24];
+    out.Print(prefix, static_cast<qsizetype>(btn::RowPrefix(rowNumber, prefix)));
     out.PrintLine(pixels, count);
 }
 

@@ -16,12 +16,12 @@ using ButtonFileRows = QList<QByteArray>;
 
 struct ReadNotes {
     // The file went on past what the reader takes: more than 1000 rows, or
-    // more bytes than 1000 rows of the widest kind fill.
+    // a row longer than any button file line (1 MiB, line end not found).
     bool truncated = false;
 };
 
 // Reads the button file at path into rows and returns the row count: at most
-// 1000 rows and about 33 MB, the rest of the file is not read. A failed open or read asks
+// 1000 rows, the rest of the file is not read. A failed open or read asks
 // Retry or Cancel; Cancel returns 0 and leaves rows untouched. An empty file
 // also reads as 0 rows. Rows wider than any drawable row are kept only as far
 // as needed to tell that they are too wide.

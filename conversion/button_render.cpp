@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "button_format/button_format.h"
 #include "conversion/button_file.h"
 #include "conversion/messages.h"
 
@@ -15,10 +16,12 @@ const std::array<std::uint32_t, 256>& PixelTable() {
     static const std::array<std::uint32_t, 256> table = [] {
         std::array<std::uint32_t, 256> t{};
         t.fill(kUnknown);
-        t['0'] = RgbFromColour(0x00FFFFFF);
-        t['1'] = RgbFromColour(0x00C0C0C0);
-        t['2'] = RgbFromColour(0x00808080);
-        t['3'] = RgbFromColour(0x00000000);
+        for (int c = 0; c < 256; ++c) {
+            const int grey = btn::Grey(static_cast<unsigned char>(c));
+            if (grey >= 0) {
+                t[c] = RgbFromColour(grey * 0x010101);
+            }
+        }
         return t;
     }();
     return table;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "button_format/button_format.h"
 #include "conversion/message_boxes.h"
 
 namespace tavrel {
@@ -19,12 +20,11 @@ inline const QString kSaveTitle = QStringLiteral("File save error");
 inline const QString kNothingToConvert =
     QStringLiteral("Nothing to convert: the image has no content");
 
-// The widest row the program draws: three more columns must still fit the
-// 16-bit counters of the conversion to bitmap.
-inline constexpr int kMaxButtonColumns = 32764;
-inline constexpr int kMaxButtonRows = 1000;
-// The most rows a button file holds: its row numbers have five digits.
-inline constexpr int kMaxButtonFileRows = 100000;
+// The widest row the program draws, the rows the window reads and the most
+// rows a button file holds, as the format has them.
+inline constexpr int kMaxButtonColumns = static_cast<int>(btn::kMaxColumns);
+inline constexpr int kMaxButtonRows = static_cast<int>(btn::kWindowRows);
+inline constexpr int kMaxButtonFileRows = static_cast<int>(btn::kMaxFileRows);
 
 // "Unknown button value : ( 12, 3)x"; an empty character for a short row.
 QString UnknownValueText(int column, int row, const QString& character);

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "button_format/button_format.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/messages.h"
@@ -28,28 +29,8 @@ bool ButtonImageHandler::canRead(QIODevice* device) {
     if (device == nullptr || !device->isReadable()) {
         return false;
     }
-    QByteArray head = device->peek(kShapePeek);
-    if (head.startsWith("\xEF\xBB\xBF")) {
-        head.remove(0, 3);
-    }
-    if (head.size() < 6 || head[5] != ':') {
-        return false;
-    }
-    for (int i = 0; i < 5; ++i) {
-        if (head[i] < '0' || head[i] > '9') {
-            return false;
-        }
-    }
-    for (qsizetype i = 6; i < head.size(); ++i) {
-        const char c = head[i];
-        if (c == '\r' || c == '\n' || c == ',') {
-            break;
-        }
-        if (c < '0' || c > '3') {
-            return false;
-        }
-    }
-    return true;
+    const QByteArray head = device->peek(kShapePeek);
+    return btn::LooksLikeButtonFile(std::string_view(head.constData(), head.size()));
 }
 
 bool ButtonImageHandler::canRead() const {
@@ -151,7 +132,7 @@ bool ButtonImageHandler::write(const QImage& image) {
         error_ = FailureText(kSaveAction, name, tooLarge);
         return false;
     }
-    const std::array<char, 256>& levels = ButtonLevels();
+    const std::array<char, 256>& levels = btn::Levels();
     // Premultiplied, a pixel over white has red + 255 - alpha.
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = argb.width();

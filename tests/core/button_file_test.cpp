@@ -3,6 +3,7 @@
 
 #include <QTemporaryDir>
 
+#include "button_format/button_format.h"
 #include "conversion/button_file.h"
 #include "conversion/button_render.h"
 #include "tests/support/scripted_message_boxes.h"
@@ -73,6 +74,19 @@ TEST_F(ButtonFileTest, ReaderRecordRules) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Read(c.file), c.rows) << c.why;
+        // Fed a byte at a time, as an incremental loader may be, the same rows.
+        btn::Reader reader;
+        for (const char byte : c.file) {
+            reader.Feed(&byte, 1);
+        }
+        reader.Finish();
+        QByteArrayList rows;
+        for (const std::string& row : reader.Rows()) {
+            rows.append(QByteArray::fromStdString(row));
+        }
+        EXPECT_EQ(QByteArray::number(reader.RowCount()) + ": " + rows.join('|'),
+                  reader.RowCount() == 0 ? "0: " : c.rows)
+            << c.why;
     }
     ButtonFileRows rows{"keep"};  // a file that cannot be opened, answered Cancel, likewise
     EXPECT_EQ(ReadButtonFile(dir_.filePath("gone"), rows, boxes_), 0);
@@ -102,6 +116,9 @@ TEST_F(ButtonFileTest, DrawsEachPixelOrSaysWhyNot) {
          "Drawn 1000x1 000000|030000|030000|030000 [Tavrel] Only the first 1000 rows of PATH are "
          "read"},
         {"1000 rows, all read", tall.left(9000), "Drawn 1000x1 000000|030000|030000|030000"},
+        {"1000 rows, later ones longer than any drawing, all read",
+         tall.left(9) + ("00001:" + QByteArray(40000, '3') + "\r\n").repeated(999),
+         "Drawn 1000x1 000000|030000|030000|030000"},
         {"a comma after the 1000th row starts one more", tall.left(8998) + ",",
          "Drawn 1000x1 000000|030000|030000|030000 [Tavrel] Only the first 1000 rows of PATH are "
          "read"},
