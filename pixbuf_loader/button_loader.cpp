@@ -94,8 +94,15 @@ bool Load::Row(std::string_view text) {
     const std::size_t good = btn::RowGreys(text, width, line, &character);
     ++rows;
     if (good != width) {
-        const std::string message =
-            btn::UnknownValueText(static_cast<long>(good) + 1, static_cast<long>(rows), character);
+        // The byte found as a Latin-1 character, as the Qt readers show it:
+        // a GError holds UTF-8.
+        std::string message =
+            btn::UnknownValueText(static_cast<long>(good) + 1, static_cast<long>(rows), -1);
+        char found[8] = {};
+        if (character >= 0) {
+            g_unichar_to_utf8(static_cast<gunichar>(character), found);
+        }
+        message += found;
         return Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, message.c_str());
     }
     // One grey a pixel becomes three equal channels, from the right so that

@@ -44,8 +44,9 @@ GdkPixbuf* LoadInChunks(const GdkPixbufModule& module, const std::uint8_t* data,
         ok = module.load_increment(context, data + at, static_cast<guint>(n), &error);
     }
     ok = module.stop_load(context, ok ? &error : nullptr) && ok;
-    if (ok != (error == nullptr) || ok != (pixbuf != nullptr)) {
-        __builtin_trap();  // a refusal without its reason, or a picture beside one
+    if (ok != (error == nullptr) || ok != (pixbuf != nullptr) ||
+        (error != nullptr && !g_utf8_validate(error->message, -1, nullptr))) {
+        __builtin_trap();  // a refusal without a reason to show, or a picture beside one
     }
     g_clear_error(&error);
     return pixbuf;
