@@ -90,13 +90,17 @@ int main(void) {
     for (int i = 0; i < 2; ++i) {
         GdkPixbuf* large =
             gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, refused[i][0], refused[i][1]);
+        gchar* text = NULL;
         gsize length = 0;
-        expect(!gdk_pixbuf_save_to_buffer(large, &written, &length, "btn", NULL, NULL), "too large",
+        expect(!gdk_pixbuf_save_to_buffer(large, &text, &length, "btn", NULL, NULL), "too large",
                "written");
         g_object_unref(large);
     }
     g_object_unref(picture);
     remove(path);
     remove(dir);
+    g_free(written);
+    g_free(path);
+    g_free(dir);
     return failures != 0;
 }
