@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cstring>
-#include <string>
 
 #include "cli/options.h"
 #include "conversion/bitmap_to_button.h"
@@ -29,71 +27,24 @@ QString Put(const char* name, const std::uint8_t* data, std::size_t size) {
     return dir.filePath(name);
 }
 
-// The picture the loader reads from bytes fed in chunks of 1 to 256 bytes,
-// each chunk's first byte deciding its size; null when it refuses them.
-GdkPixbuf* LoadInChunks(const GdkPixbufModule& module, const std::uint8_t* data, std::size_t size) {
-    GdkPixbuf* pixbuf = nullptr;
-    const auto prepared = [](GdkPixbuf* p, GdkPixbufAnimation*, gpointer user) {
-        *static_cast<GdkPixbuf**>(user) = static_cast<GdkPixbuf*>(g_object_ref(p));
-    };
+}  // namespace
+
+void PixbufLoader(const std::uint8_t* data, std::size_t size) {
+    GdkPixbufModule module{};
+    fill_vtable(&module);
     GError* error = nullptr;
-    gpointer context = module.begin_load(nullptr, prepared, nullptr, &pixbuf, &error);
+    gpointer context = module.begin_load(nullptr, nullptr, nullptr, nullptr, &error);
     bool ok = true;
     for (std::size_t at = 0, n = 0; ok && at < size; at += n) {
         n = std::min<std::size_t>(size - at, 1 + (data[at] * 37u + at) % 256);
         ok = module.load_increment(context, data + at, static_cast<guint>(n), &error);
     }
     ok = module.stop_load(context, ok ? &error : nullptr) && ok;
-    if (ok != (error == nullptr) || ok != (pixbuf != nullptr) ||
+    if (ok != (error == nullptr) ||
         (error != nullptr && !g_utf8_validate(error->message, -1, nullptr))) {
-        __builtin_trap();  // a refusal without a reason to show, or a picture beside one
+        __builtin_trap();  // a refusal must carry a reason a program can show
     }
     g_clear_error(&error);
-    return pixbuf;
-}
-
-}  // namespace
-
-void PixbufLoader(const std::uint8_t* data, std::size_t size) {
-    static const GdkPixbufModule module = [] {
-        GdkPixbufModule m{};
-        fill_vtable(&m);
-        return m;
-    }();
-    GdkPixbuf* pixbuf = LoadInChunks(module, data, size);
-    if (pixbuf == nullptr) {
-        return;
-    }
-    const int rowBytes = 3 * gdk_pixbuf_get_width(pixbuf),
-              stride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guint8* pixels = gdk_pixbuf_read_pixels(pixbuf);
-    for (int i = 0; i < rowBytes * gdk_pixbuf_get_height(pixbuf); ++i) {
-        const guint8 grey = pixels[i / rowBytes * stride + i % rowBytes];
-        if ((grey != 255 && grey != 192 && grey != 128 && grey != 0) ||
-            grey != pixels[i / rowBytes * stride + i % rowBytes / 3 * 3]) {
-            __builtin_trap();
-        }
-    }
-    std::string text;
-    const auto append = [](const gchar* bytes, gsize n, GError**, gpointer user) -> gboolean {
-        static_cast<std::string*>(user)->append(bytes, n);
-        return TRUE;
-    };
-    GdkPixbuf* again =
-        module.save_to_callback(append, &text, pixbuf, nullptr, nullptr, nullptr)
-            ? LoadInChunks(module, reinterpret_cast<const guint8*>(text.data()), text.size())
-            : nullptr;
-    if (again == nullptr) {
-        __builtin_trap();  // what the loader writes of it, it does not read
-    }
-    for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y) {
-        if (std::memcmp(pixels + y * stride, gdk_pixbuf_read_pixels(again) + y * stride,
-                        rowBytes) != 0) {
-            __builtin_trap();
-        }
-    }
-    g_object_unref(again);
-    g_object_unref(pixbuf);
 }
 
 void ButtonFile(const std::uint8_t* data, std::size_t size) {
