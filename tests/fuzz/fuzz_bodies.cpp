@@ -6,10 +6,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include "cli/options.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
 #include "conversion/drawing_to_bitmap.h"
+#include "pixbuf_loader/button_loader.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/test_files.h"
 
@@ -25,6 +28,24 @@ QString Put(const char* name, const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace
+
+void PixbufLoader(const std::uint8_t* data, std::size_t size) {
+    GdkPixbufModule module{};
+    fill_vtable(&module);
+    GError* error = nullptr;
+    gpointer context = module.begin_load(nullptr, nullptr, nullptr, nullptr, &error);
+    bool ok = true;
+    for (std::size_t at = 0, n = 0; ok && at < size; at += n) {
+        n = std::min<std::size_t>(size - at, 1 + (data[at] * 37u + at) % 256);
+        ok = module.load_increment(context, data + at, static_cast<guint>(n), &error);
+    }
+    ok = module.stop_load(context, ok ? &error : nullptr) && ok;
+    if (ok != (error == nullptr) ||
+        (error != nullptr && !g_utf8_validate(error->message, -1, nullptr))) {
+        __builtin_trap();  // a refusal must carry a reason a program can show
+    }
+    g_clear_error(&error);
+}
 
 void ButtonFile(const std::uint8_t* data, std::size_t size) {
     const QString path = Put("in.BTN", data, size);

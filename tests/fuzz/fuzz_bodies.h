@@ -13,6 +13,10 @@ void ButtonFile(const std::uint8_t* data, std::size_t size);
 // arrow does.
 void Picture(const std::uint8_t* data, std::size_t size);
 
+// Feeds bytes to the gdk-pixbuf loader in chunks of 1 to 256 bytes, each
+// chunk's first byte deciding its size.
+void PixbufLoader(const std::uint8_t* data, std::size_t size);
+
 // Parses bytes, split at NUL bytes, as the converter's command line.
 void CliArguments(const std::uint8_t* data, std::size_t size);
 

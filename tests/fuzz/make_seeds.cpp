@@ -9,9 +9,11 @@ using namespace tavrel::testing;
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QString root = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString("seeds");
-    WriteAll(root + "/button_file/small", "00000:0123\r\n00001:3210\r\n");
-    WriteAll(root + "/button_file/mixed",
-             QByteArray("\xEF\xBB\xBF") + "00000:12,3\n00001:\r00002:33");
+    for (const char* target : {"/button_file", "/pixbuf"}) {
+        WriteAll(root + target + "/small", "00000:0123\r\n00001:3210\r\n");
+        WriteAll(root + target + "/mixed",
+                 QByteArray("\xEF\xBB\xBF") + "00000:12,3\n00001:\r00002:33");
+    }
     BitmapRecipe recipe = WhiteBitmap(7, 5, {{1, 1, 0}, {2, 2, 0x808080}, {5, 3, 0xC0C0C0}});
     for (const int bits : {8, 16, 24, 32}) {
         recipe.bitsPerPixel = bits;

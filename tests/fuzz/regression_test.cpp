@@ -13,6 +13,7 @@ TEST(FuzzRegressions, EveryKeptInputRunsThroughItsTarget) {
     const std::pair<QString, void (*)(const std::uint8_t*, std::size_t)> targets[] = {
         {"button_file", tavrel::fuzz::ButtonFile},
         {"picture", tavrel::fuzz::Picture},
+        {"pixbuf", tavrel::fuzz::PixbufLoader},
         {"cli_args", tavrel::fuzz::CliArguments}};
     for (const auto& [folder, body] : targets) {
         int count = 0;
