@@ -3,6 +3,7 @@
 // file that is no longer selected, and a run without a home keeps nothing.
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -22,13 +23,22 @@ namespace {
 
 using Answer = MessageBoxes::Answer;
 
-// A left click on button, posted: it waits in the queue as a user's would.
-void PostClick(QPushButton* button) {
+// Input for a widget, posted: it waits in the queue as a user's would, stamped
+// as the window system stamps it, in milliseconds of the monotonic clock,
+// given now or that many milliseconds later.
+void Post(QWidget* widget, QInputEvent* input, qint64 later = 0) {
+    input->setTimestamp(QDeadlineTimer::current().deadline() + later);
+    QCoreApplication::postEvent(widget, input);
+}
+
+// A left click on button.
+void PostClick(QPushButton* button, qint64 later = 0) {
     const QPointF at = button->rect().center();
     for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QCoreApplication::postEvent(
-            button, new QMouseEvent(type, at, button->mapToGlobal(at), Qt::LeftButton,
-                                    Qt::LeftButton, Qt::NoModifier));
+        Post(button,
+             new QMouseEvent(type, at, button->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                             Qt::NoModifier),
+             later);
     }
 }
 
@@ -76,29 +86,41 @@ class WindowGuardsTest : public QObject, private CaseFolders {
         QCOMPARE(ReadAll(dir + "/btn/one.BTN"), button);
     }
 
-    void aClickGivenWhileAConversionRunsIsDropped() {
+    void onlyInputGivenWhileBusyIsDroppedAndNothingElseRunsMidChain() {
         const QString dir = Fresh();
         WriteBitmap(dir + "/bmp/big.bmp", 40, 30, kDarkRgb);
+        WriteBitmap(dir + "/bmp/next.bmp", 2, 2, kDarkRgb);
         WriteButton(dir + "/btn/one.BTN", {"3"});
         StoreFolders(dir + "/bmp", dir + "/btn");
         Started s(Fresh());
         FrmMain& w = *s.w;
         QVERIFY(s.Tick());
         const QByteArray big = ReadAll(dir + "/bmp/big.bmp");
-        // The left arrow is clicked while To Button still runs, when the
-        // window shows one.BTN.
+        // Down typed ahead in the bitmap list keeps its turn; the left arrow
+        // clicked while To Button runs, when the window shows one.BTN, does not.
+        Post(w.fileBMP, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier), -1000);
         const auto clickedMeanwhile =
             connect(w.fileButtons, &FileListBox::Click, this, [&w] { PostClick(w.cmdToBMP); });
         QTest::mouseClick(w.cmdToButton, Qt::LeftButton);
         disconnect(clickedMeanwhile);
         QCoreApplication::processEvents();
-        QCOMPARE(w.fileButtons->FileName(), QStringLiteral("big.Btn"));
+        QCOMPARE(w.fileButtons->FileName() + " " + w.fileBMP->FileName(),
+                 QStringLiteral("big.Btn next.bmp"));
         QCOMPARE(ReadAll(dir + "/bmp/big.bmp"), big);
         // A click given once the work is done acts.
-        PostClick(w.cmdToBMP);
+        PostClick(w.cmdToBMP, 1);
         QCoreApplication::processEvents();
         QVERIFY(ReadAll(dir + "/bmp/big.bmp") != big);
         QVERIFY(s.boxes->shown.isEmpty());
+        // F5 previews both first files in one go: nothing else runs between.
+        bool ran = false;
+        bool ranBetween = true;
+        connect(w.fileBMP, &FileListBox::Click, this,
+                [&ran] { QTimer::singleShot(0, [&ran] { ran = true; }); });
+        connect(w.fileButtons, &FileListBox::Click, this, [&] { ranBetween = ran; });
+        QTest::keyClick(w.fileBMP, Qt::Key_F5);
+        QCoreApplication::processEvents();
+        QVERIFY(ran && !ranBetween);
     }
 
     // Only presses are dropped: a button pressed before the work is released
