@@ -183,23 +183,12 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
             [this] { DriveChange(drvBMP, dirBMP, LastBMPPath); });
     connect(drvButtons, &DriveListBox::Change, this,
             [this] { DriveChange(drvButtons, dirButtons, LastButtonsPath); });
-    connect(dirBMP, &FolderListBox::Change, this, [this] { FolderChange(dirBMP, fileBMP); });
+    connect(dirBMP, &FolderListBox::Change, this,
+            [this] { FolderChange(dirBMP, fileBMP, picBMP); });
     connect(dirButtons, &FolderListBox::Change, this,
-            [this] { FolderChange(dirButtons, fileButtons); });
+            [this] { FolderChange(dirButtons, fileButtons, picButtons); });
     connect(fileBMP, &FileListBox::Click, this, &FrmMain::fileBMP_Click);
     connect(fileButtons, &FileListBox::Click, this, &FrmMain::fileButtons_Click);
-    // A preview shows the selected file or nothing: never a file that is no
-    // longer selected, perhaps no longer there.
-    connect(fileBMP, &FileListBox::NothingSelected, this, [this] {
-        picBMP->Surface().ClearPicture();
-        picBMP->update();
-    });
-    connect(fileButtons, &FileListBox::NothingSelected, this, [this] {
-        picButtons->Surface().ReserveRaster(0, 0);
-        picButtons->Surface().Cls();
-        picButtons->update();
-        Button = ButtonSize{};  // so the arrow has no drawing to convert
-    });
     for (auto* list : {drvBMP, drvButtons}) {
         connect(list, &DriveListBox::KeyDown, this, &FrmMain::List_KeyDown);
     }
@@ -374,12 +363,16 @@ void FrmMain::DriveChange(DriveListBox* drive, FolderListBox* folders, QString& 
     }
 }
 
-void FrmMain::FolderChange(FolderListBox* folders, FileListBox* files) {
-    // A list left without a selection clears its preview itself.
+void FrmMain::FolderChange(FolderListBox* folders, FileListBox* files, PictureBox* preview) {
     files->SetPath(folders->Path());
     if (files->ListCount() > 0) {
         files->SetSelected(0);
+        return;
     }
+    // The button preview goes blank; the bitmap preview shows the picture
+    // loaded last again.
+    preview->Surface().Cls();
+    preview->update();
 }
 
 void FrmMain::fileBMP_Click() {

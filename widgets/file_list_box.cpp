@@ -103,9 +103,6 @@ bool FileListBox::read(QString* error) {
     if (!listed && error != nullptr) {
         *error = why;
     }
-    if (selectedItems().isEmpty()) {
-        Q_EMIT NothingSelected();
-    }
     return listed;
 }
 
