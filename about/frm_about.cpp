@@ -54,11 +54,15 @@ FrmAbout::FrmAbout(const AppInfo& app)
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setGeometry(Twips(4245, 2625, 1260, 345));
     cmdOK->setDefault(true);
+    cmdOK->setAccessibleDescription(QStringLiteral("Closes this box"));
 
     // Sized to its 32 by 32 picture.
     picIcon = new QLabel(this);
     picIcon->setPixmap(ApplicationIcon().pixmap(QSize(32, 32)));
     picIcon->setGeometry(QRect(Twips(240, 240, 0, 0).topLeft(), QSize(32, 32)));
+    picIcon->setAccessibleName(QStringLiteral("Tavrel icon"));
+    picIcon->setAccessibleDescription(
+        QStringLiteral("Two opposed arrows, each ending at a bar: the two conversions"));
 
     lblDescription =
         Label(QStringLiteral("Button file converter"), Twips(1050, 1125, 3885, 1170), true, this);

@@ -42,6 +42,13 @@ void Place(QWidget* control, double left, double top, double width, double heigh
     SetTwipsGeometry(control, {left, top, width, height});
 }
 
+const QString kNoPicture = QStringLiteral("no picture");
+
+// What a preview shows, for screen readers and its tooltip.
+QString Shown(const QString& name, int width, int height) {
+    return QStringLiteral("%1, %2 by %3 pixels").arg(name).arg(width).arg(height);
+}
+
 QPushButton* ArrowButton(QWidget* parent, const QString& picture) {
     auto* button = new QPushButton(parent);
     button->setIcon(QIcon(picture));
@@ -139,6 +146,46 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     }
     picBMP->setFocusPolicy(Qt::NoFocus);
     picButtons->setFocusPolicy(Qt::NoFocus);
+
+    // What a screen reader says of each control, and the pane it belongs to;
+    // the arrows, which have no caption, say it in a tooltip too.
+    const QString f5 = QStringLiteral("; F5 reads both file lists again");
+    const struct {
+        QWidget* control;
+        QString name;
+        QString description;
+    } spoken[] = {
+        {cmdToButton, "Convert the bitmap to a button file",
+         "Writes the selected bitmap, cropped, as a button file into the Button Files folder"},
+        {cmdToBMP, "Convert the button file to a bitmap",
+         "Writes the previewed button file, cropped, as a bitmap into the BMP Files folder"},
+        {drvBMP, "BMP Files: drives", "Choosing a drive lists its folders" + f5},
+        {drvButtons, "Button Files: drives", "Choosing a drive lists its folders" + f5},
+        {dirBMP, "BMP Files: folders", "Enter or a double-click opens a folder" + f5},
+        {dirButtons, "Button Files: folders", "Enter or a double-click opens a folder" + f5},
+        {fileBMP, "BMP Files: files", "Selecting a bitmap shows it in the preview" + f5},
+        {fileButtons, "Button Files: files",
+         "Selecting a button file shows it in the preview" + f5},
+        {picBMP, "BMP Files: preview", kNoPicture},
+        {picButtons, "Button Files: preview", kNoPicture},
+        {cmdOK, "OK", "Closes Tavrel"},
+        {cmdAbout, "About", "Shows the version of Tavrel and its disclaimer"},
+    };
+    for (const auto& [control, name, description] : spoken) {
+        control->setAccessibleName(name);
+        control->setAccessibleDescription(description);
+    }
+    // Qt on Linux names a drop-down list by the entry it shows, and takes
+    // what it is from a label that has it as its buddy: one that never shows.
+    for (DriveListBox* drive : {drvBMP, drvButtons}) {
+        auto* label = new QLabel(drive->accessibleName(), this);
+        label->setBuddy(drive);
+        label->hide();
+    }
+    cmdToButton->setToolTip(cmdToButton->accessibleName());
+    cmdToBMP->setToolTip(cmdToBMP->accessibleName());
+    picBMP->Describe(kNoPicture);
+    picButtons->Describe(kNoPicture);
 
     // The drive lists are as high as a combo box is.
     const double driveHeight = drvBMP->sizeHint().height() * kTwips;
@@ -373,6 +420,9 @@ void FrmMain::FolderChange(FolderListBox* folders, FileListBox* files, PictureBo
     // loaded last again.
     preview->Surface().Cls();
     preview->update();
+    if (preview->Surface().Picture().isNull()) {
+        preview->Describe(kNoPicture);
+    }
 }
 
 void FrmMain::fileBMP_Click() {
@@ -391,8 +441,10 @@ void FrmMain::fileBMP_Click() {
         // Not a picture (or gone): the preview shows nothing rather than a
         // file that is no longer selected.
         picBMP->Surface().ClearPicture();
+        picBMP->Describe(kNoPicture);
     } else {
         picBMP->Surface().SetPicture(picture);
+        picBMP->Describe(Shown(fileBMP->FileName(), picture.width(), picture.height()));
     }
     picBMP->update();
 }
@@ -403,7 +455,10 @@ void FrmMain::fileButtons_Click() {
     }
     const Hourglass hourglass;
     const QString path = FolderPrefix(fileButtons->Path()) + fileButtons->FileName();
-    DrawButtonFile(path, picButtons->Surface(), *boxes_, Button);
+    const bool drawn =
+        DrawButtonFile(path, picButtons->Surface(), *boxes_, Button) == DrawResult::Drawn;
+    picButtons->Describe(drawn ? Shown(fileButtons->FileName(), Button.cols, Button.rows)
+                               : kNoPicture);
     picButtons->update();
 }
 

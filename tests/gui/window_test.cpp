@@ -1,5 +1,6 @@
 // The main window and its controls, volumes, settings and About box.
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMetaMethod>
@@ -22,6 +23,20 @@
 using namespace tavrel;
 using namespace tavrel::testing;
 using Answer = MessageBoxes::Answer;
+
+namespace {
+
+// What a screen reader says a control is: its name, and that of a label for it.
+QString Spoken(QWidget* control) {
+    QAccessibleInterface* said = QAccessible::queryAccessibleInterface(control);
+    QString name = said->text(QAccessible::Name);
+    for (const auto& label : said->relations(QAccessible::Label)) {
+        name += " " + label.first->text(QAccessible::Name);
+    }
+    return name;
+}
+
+}  // namespace
 
 class WindowTest : public QObject, private CaseFolders {
     Q_OBJECT
@@ -52,9 +67,22 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(stops,
                  (QList<QWidget*>{w.cmdToButton, w.cmdToBMP, w.drvBMP, w.drvButtons, w.dirBMP,
                                   w.dirButtons, w.fileBMP, w.fileButtons, w.cmdOK, w.cmdAbout}));
+        // Each of them and both previews say what they are, and in which pane.
+        for (QWidget* c : stops + QList<QWidget*>{w.picBMP, w.picButtons}) {
+            const QString pane = c->x() < w.frmBMP->width()    ? w.frmBMP->title()
+                                 : c->x() >= w.frmButtons->x() ? w.frmButtons->title()
+                                                               : QString();
+            QVERIFY2(Spoken(c).contains(pane) && !Spoken(c).isEmpty(), qPrintable(Spoken(c)));
+        }
         QCOMPARE(w.dirBMP->Path() + " " + w.dirButtons->Path() + " " + w.fileBMP->FileName(),
                  dir + " " + QDir::homePath() + " x.bmp");  // previewed while hidden
         QVERIFY(!w.isVisible() && s.Tick());
+        const auto shown = [](PictureBox* box) {
+            const QAccessibleInterface* said = QAccessible::queryAccessibleInterface(box);
+            return QString::number(said->role()) + " " + said->text(QAccessible::Description);
+        };
+        QCOMPARE(shown(w.picBMP) + ", " + shown(w.picButtons),
+                 QString("%1 x.bmp, 2 by 2 pixels, %1 no picture").arg(QAccessible::Graphic));
         // The session's end sends no close: its request for the data stores the folders.
         alignas(std::max_align_t) char manager[64] = {};  // never looked at
         QMetaMethod::fromSignal(&QGuiApplication::commitDataRequest)
