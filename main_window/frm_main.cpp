@@ -211,6 +211,12 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     for (int i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
+    // Enter presses a command button that has the focus, as Space does: Qt
+    // does so for an auto-default button, which outside a dialog is never
+    // the window's default.
+    for (QPushButton* button : {cmdToButton, cmdToBMP, cmdOK, cmdAbout}) {
+        button->setAutoDefault(true);
+    }
 
     // The client area at creation, and a floor below which the layout would
     // need negative sizes. The formulas run on what the controls hold (the

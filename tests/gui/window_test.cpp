@@ -88,6 +88,8 @@ class WindowTest : public QObject, private CaseFolders {
         QMetaMethod::fromSignal(&QGuiApplication::commitDataRequest)
             .invoke(qApp, Qt::DirectConnection, QGenericArgument("QSessionManager&", manager));
         QCOMPARE(StoredSettings().value("Directory/Buttons"), QDir::homePath());
+        QTest::keyClick(w.cmdOK, Qt::Key_Return);  // Enter presses a button as Space does
+        QVERIFY(!w.isVisible());
     }
 
     void theLayoutOfTheWorkedExampleAndOfTheRealWindowWhenShown() {
@@ -174,7 +176,7 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(QList<int>({w.ButtonRows(), w.ButtonCols()}), QList<int>({3, 2}));
         QList<std::optional<Qt::CursorShape>> pointers;  // as the written file is selected
         connect(w.fileButtons, &FileListBox::Click, this, [&] { pointers << OverridePointer(); });
-        Click(w.cmdToButton);  // A.Btn written beside z.btn, selected and so drawn
+        QTest::keyClick(w.cmdToButton, Qt::Key_Enter);  // A.Btn beside z.btn, selected, drawn
         disconnect(w.fileButtons, &FileListBox::Click, this, nullptr);
         QCOMPARE(pointers, QList<std::optional<Qt::CursorShape>>{Qt::WaitCursor});
         QCOMPARE(w.fileButtons->FileName() + ReadAll(d + "/A.Btn"),
@@ -434,7 +436,7 @@ class WindowTest : public QObject, private CaseFolders {
                     about->close();  // should the key not have closed it
                 }
             });
-            s.w->cmdAbout_Click();
+            QTest::keyClick(s.w->cmdAbout, Qt::Key_Enter);
             QCOMPARE(seen,
                      QStringLiteral(
                          "About Tavrel Tavrel Version 1.4 | Button file converter | Tavrel comes "
