@@ -8,6 +8,7 @@
 
 #include "picture/twips.h"
 #include "resources/pictures.h"
+#include "widgets/readable_palette.h"
 
 namespace tavrel {
 
@@ -17,13 +18,15 @@ QRect Twips(double left, double top, double width, double height) {
     return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
+// A black label is black where the dialog is light; on a dark one it keeps
+// the palette's text colour, which reads there.
 QLabel* Label(const QString& text, const QRect& place, bool black, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setGeometry(place);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
-    if (black) {
+    if (black && Contrast(Qt::black, label->palette().color(QPalette::Window)) >= 4.5) {
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, Qt::black);
         label->setPalette(palette);

@@ -1,9 +1,10 @@
 #include "main_window/frm_main.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFocusFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
@@ -29,6 +30,7 @@
 #include "widgets/hourglass.h"
 #include "widgets/picture_box.h"
 #include "widgets/qt_message_boxes.h"
+#include "widgets/readable_palette.h"
 
 namespace tavrel {
 
@@ -217,6 +219,15 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     for (QPushButton* button : {cmdToButton, cmdToBMP, cmdOK, cmdAbout}) {
         button->setAutoDefault(true);
     }
+    // The keyboard's place at a glance: Qt's focus frame, in the text colour,
+    // round whichever control has the focus, and the selection in colour only
+    // in the list that has it.
+    setPalette(ReadableSelections(QApplication::palette(this)));
+    auto* focusFrame = new QFocusFrame(this);
+    connect(
+        qApp, &QApplication::focusChanged, focusFrame, [this, focusFrame](QWidget*, QWidget* now) {
+            focusFrame->setWidget(now != nullptr && now->parentWidget() == this ? now : nullptr);
+        });
 
     // The client area at creation, and a floor below which the layout would
     // need negative sizes. The formulas run on what the controls hold (the
@@ -340,6 +351,13 @@ void FrmMain::moveEvent(QMoveEvent* event) {
 
 void FrmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        // A new theme, whose selections are made readable in turn.
+        const QPalette readable = ReadableSelections(QApplication::palette(this));
+        if (palette() != readable) {
+            setPalette(readable);
+        }
+    }
     // A minimised window is not laid out, and restoring it may bring no
     // resize: lay it out for the size it has now.
     if (event->type() == QEvent::WindowStateChange &&

@@ -18,6 +18,7 @@
 #include "widgets/drive_list_box.h"
 #include "widgets/file_list_box.h"
 #include "widgets/folder_list_box.h"
+#include "widgets/readable_palette.h"
 #include "widgets/settings_store.h"
 
 using namespace tavrel;
@@ -58,6 +59,8 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(w.minimumSize(), QSize(219, 273));  // no smaller size needs a negative one
         QVERIFY(w.cmdToBMP->autoFillBackground() &&
                 w.cmdToBMP->palette().button().color() == QColor(0, 255, 255));
+        QVERIFY(w.fileBMP->palette().color(QPalette::Inactive, QPalette::Highlight) !=
+                w.fileBMP->palette().color(QPalette::Active, QPalette::Highlight));
         QList<QWidget*> stops;
         for (QWidget* c = w.nextInFocusChain(); c != &w; c = c->nextInFocusChain()) {
             if ((c->focusPolicy() & Qt::TabFocus) && c->parentWidget() == &w) {
@@ -411,6 +414,30 @@ class WindowTest : public QObject, private CaseFolders {
             QVERIFY(label->wordWrap());
             QCOMPARE(label->palette().color(QPalette::WindowText),
                      label == d.lblVersion ? QColor(0, 0, 200) : QColor(Qt::black));
+        }
+        // On a dark palette they take its text colour, which reads there.
+        QPalette dark = platform;
+        for (const auto role : {QPalette::Window, QPalette::Base}) {
+            dark.setColor(role, QColor(40, 40, 40));
+        }
+        for (const auto role : {QPalette::WindowText, QPalette::Text}) {
+            dark.setColor(role, QColor(230, 230, 230));
+        }
+        QApplication::setPalette(dark);
+        const FrmAbout night;
+        for (const QLabel* label : {night.lblDescription, night.lblDisclaimer, night.lblTitle}) {
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(230, 230, 230));
+        }
+        // The window's selections read in either, the focused list's apart.
+        QVERIFY(qFuzzyCompare(Contrast(Qt::white, Qt::black), 21.0));
+        for (const QPalette& given : {blue, dark}) {
+            const QPalette p = ReadableSelections(given);
+            for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+                QVERIFY(Contrast(p.color(group, QPalette::HighlightedText),
+                                 p.color(group, QPalette::Highlight)) >= 4.5);
+            }
+            QVERIFY(p.color(QPalette::Active, QPalette::Highlight) !=
+                    p.color(QPalette::Inactive, QPalette::Highlight));
         }
         // The separator: a grey row, two white ones beneath from a pixel on.
         QApplication::setPalette(platform);
