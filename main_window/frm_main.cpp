@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -229,19 +230,27 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
             focusFrame->setWidget(now != nullptr && now->parentWidget() == this ? now : nullptr);
         });
 
-    // The client area at creation, and a floor below which the layout would
-    // need negative sizes. The formulas run on what the controls hold (the
-    // arrow buttons keep 41 pixels of their 612 twips). The command buttons
-    // keep their design Top, so the floor also keeps the lowest of them
-    // inside the window.
+    // The client area at creation, and the smallest at which both panes stay
+    // usable: the narrowest list shows a short name such as LOGO.BTN whole
+    // beside its scroll bar, and every list four entries. The formulas run on
+    // what the controls hold (the arrow buttons keep 41 pixels of their 612
+    // twips). The command buttons keep their design Top, so the window also
+    // keeps the lowest of them inside.
     resize(TwipsToPixels(9660), TwipsToPixels(4788));
     const double heldCommandWidth = TwipsGeometry(cmdToBMP).width;
+    const int textMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    const int listWidth = fileButtons->fontMetrics().horizontalAdvance(QStringLiteral("LOGO.BTN")) +
+                          2 * textMargin + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                          2 * fileButtons->frameWidth();
+    const int listHeight = 4 * dirBMP->sizeHintForRow(0) + 2 * dirBMP->frameWidth();
     const int commandColumnBottom = cmdAbout->geometry().bottom() + 1;
     constexpr int kBelowCommands = 8;  // pixels
-    setMinimumSize(
-        static_cast<int>(std::ceil(MinimumLayoutWidth(heldCommandWidth) / kTwips)) + 1,
-        std::max(static_cast<int>(std::ceil(MinimumLayoutHeight(0, driveHeight) / kTwips)) + 1,
-                 commandColumnBottom + kBelowCommands));
+    const auto pixels = [](double twips) {
+        return static_cast<int>(std::ceil(twips / kTwips)) + 1;
+    };
+    setMinimumSize(pixels(MinimumLayoutWidth(heldCommandWidth, listWidth * kTwips)),
+                   std::max(pixels(MinimumLayoutHeight(0, driveHeight, listHeight * kTwips)),
+                            commandColumnBottom + kBelowCommands));
 
     connect(drvBMP, &DriveListBox::Change, this,
             [this] { DriveChange(drvBMP, dirBMP, LastBMPPath); });

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QToolTip>
 
 #include <sys/stat.h>
 
@@ -37,6 +38,14 @@ QString Spoken(QWidget* control) {
     return name;
 }
 
+// The tooltip over an entry of a list, or an empty text for none.
+QString ToolTipOver(QListWidget* list, int row) {
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
 }  // namespace
 
 class WindowTest : public QObject, private CaseFolders {
@@ -56,7 +65,6 @@ class WindowTest : public QObject, private CaseFolders {
         FrmMain& w = *s.w;
         QCOMPARE(w.size(), QSize(644, 319));                           // 9660 by 4788 twips
         QCOMPARE(w.fileButtons->geometry(), QRect(488, 40, 65, 120));  // 7320, 600, 972, 1800
-        QCOMPARE(w.minimumSize(), QSize(219, 273));  // no smaller size needs a negative one
         QVERIFY(w.cmdToBMP->autoFillBackground() &&
                 w.cmdToBMP->palette().button().color() == QColor(0, 255, 255));
         QVERIFY(w.fileBMP->palette().color(QPalette::Inactive, QPalette::Highlight) !=
@@ -160,6 +168,19 @@ class WindowTest : public QObject, private CaseFolders {
         QVERIFY(laidOutFor(width) && w.fileBMP->ListCount() == 0);
         w.setWindowState(Qt::WindowNoState);  // restored: laid out, the lists read again
         QVERIFY(laidOutFor(700) && w.fileBMP->ListCount() == 1);
+        // At its smallest both panes stay usable: every list shows four
+        // entries, a short name whole and a longer one in a tooltip.
+        WriteButton(dir + "/LOGO.BTN", {"3"});
+        WriteButton(dir + "/Long enough to be cut off.BTN", {"3"});
+        w.resize(w.minimumSize());
+        QTRY_COMPARE(w.fileButtons->ListCount(), 2);
+        for (const QListWidget* list : std::initializer_list<QListWidget*>{
+                 w.dirBMP, w.dirButtons, w.fileBMP, w.fileButtons}) {
+            QVERIFY(list->viewport()->height() >= 4 * w.dirBMP->sizeHintForRow(0));
+        }
+        const QString whole = ToolTipOver(w.fileButtons, 0);
+        QCOMPARE(whole + "|" + ToolTipOver(w.fileButtons, 1),
+                 QStringLiteral("|Long enough to be cut off.BTN"));
     }
 
     void eachPaneIsAChainAndF5ReadsBothListsAgain() {
