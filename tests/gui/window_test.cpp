@@ -449,6 +449,7 @@ class WindowTest : public QObject, private CaseFolders {
         for (const QLabel* label : {night.lblDescription, night.lblDisclaimer, night.lblTitle}) {
             QCOMPARE(label->palette().color(QPalette::WindowText), QColor(230, 230, 230));
         }
+        QCOMPARE(night.picIcon->grab().toImage().pixel(0, 0), kWhiteRgb);  // the icon's ground
         // The window's selections read in either, the focused list's apart.
         QVERIFY(qFuzzyCompare(Contrast(Qt::white, Qt::black), 21.0));
         for (const QPalette& given : {blue, dark}) {
