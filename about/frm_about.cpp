@@ -8,6 +8,7 @@
 
 #include "picture/twips.h"
 #include "resources/pictures.h"
+#include "widgets/readable_palette.h"
 
 namespace tavrel {
 
@@ -54,18 +55,33 @@ FrmAbout::FrmAbout(const AppInfo& app)
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setGeometry(Twips(4245, 2625, 1260, 345));
     cmdOK->setDefault(true);
+    cmdOK->setAccessibleDescription(QStringLiteral("Closes this box"));
+
+    // The black labels and the icon's black line art are black where black
+    // reads on the dialog, as designed. On a dark one the labels keep the
+    // palette's text colour, and the icon a white ground.
+    const bool blackReads = Contrast(Qt::black, palette().color(QPalette::Window)) >= 4.5;
 
     // Sized to its 32 by 32 picture.
     picIcon = new QLabel(this);
     picIcon->setPixmap(ApplicationIcon().pixmap(QSize(32, 32)));
     picIcon->setGeometry(QRect(Twips(240, 240, 0, 0).topLeft(), QSize(32, 32)));
+    if (!blackReads) {
+        QPalette ground = picIcon->palette();
+        ground.setColor(QPalette::Window, Qt::white);
+        picIcon->setPalette(ground);
+        picIcon->setAutoFillBackground(true);
+    }
+    picIcon->setAccessibleName(QStringLiteral("Tavrel icon"));
+    picIcon->setAccessibleDescription(
+        QStringLiteral("Two opposed arrows, each ending at a bar: the two conversions"));
 
-    lblDescription =
-        Label(QStringLiteral("Button file converter"), Twips(1050, 1125, 3885, 1170), true, this);
+    lblDescription = Label(QStringLiteral("Button file converter"), Twips(1050, 1125, 3885, 1170),
+                           blackReads, this);
     lblDisclaimer = Label(QStringLiteral("Tavrel comes without any warranty. "
                                          "Use it at your own risk."),
-                          Twips(255, 2625, 3870, 825), true, this);
-    lblTitle = Label(QStringLiteral("Tavrel"), Twips(1050, 240, 3885, 480), true, this);
+                          Twips(255, 2625, 3870, 825), blackReads, this);
+    lblTitle = Label(QStringLiteral("Tavrel"), Twips(1050, 240, 3885, 480), blackReads, this);
     lblVersion = Label(QStringLiteral("Version"), Twips(1050, 780, 3885, 225), false, this);
 
     const QPair<QWidget*, const char*> names[] = {{cmdOK, "cmdOK"},

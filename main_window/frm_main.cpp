@@ -1,14 +1,16 @@
 #include "main_window/frm_main.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFocusFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -29,6 +31,7 @@
 #include "widgets/hourglass.h"
 #include "widgets/picture_box.h"
 #include "widgets/qt_message_boxes.h"
+#include "widgets/readable_palette.h"
 
 namespace tavrel {
 
@@ -40,6 +43,13 @@ const QString kButtonsKey = QStringLiteral("Buttons");
 
 void Place(QWidget* control, double left, double top, double width, double height) {
     SetTwipsGeometry(control, {left, top, width, height});
+}
+
+const QString kNoPicture = QStringLiteral("no picture");
+
+// What a preview shows, for screen readers and its tooltip.
+QString Shown(const QString& name, int width, int height) {
+    return QStringLiteral("%1, %2 by %3 pixels").arg(name).arg(width).arg(height);
 }
 
 QPushButton* ArrowButton(QWidget* parent, const QString& picture) {
@@ -140,6 +150,46 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     picBMP->setFocusPolicy(Qt::NoFocus);
     picButtons->setFocusPolicy(Qt::NoFocus);
 
+    // What a screen reader says of each control, and the pane it belongs to;
+    // the arrows, which have no caption, say it in a tooltip too.
+    const QString f5 = QStringLiteral("; F5 reads both file lists again");
+    const struct {
+        QWidget* control;
+        QString name;
+        QString description;
+    } spoken[] = {
+        {cmdToButton, "Convert the bitmap to a button file",
+         "Writes the selected bitmap, cropped, as a button file into the Button Files folder"},
+        {cmdToBMP, "Convert the button file to a bitmap",
+         "Writes the previewed button file, cropped, as a bitmap into the BMP Files folder"},
+        {drvBMP, "BMP Files: drives", "Choosing a drive lists its folders" + f5},
+        {drvButtons, "Button Files: drives", "Choosing a drive lists its folders" + f5},
+        {dirBMP, "BMP Files: folders", "Enter or a double-click opens a folder" + f5},
+        {dirButtons, "Button Files: folders", "Enter or a double-click opens a folder" + f5},
+        {fileBMP, "BMP Files: files", "Selecting a bitmap shows it in the preview" + f5},
+        {fileButtons, "Button Files: files",
+         "Selecting a button file shows it in the preview" + f5},
+        {picBMP, "BMP Files: preview", kNoPicture},
+        {picButtons, "Button Files: preview", kNoPicture},
+        {cmdOK, "OK", "Closes Tavrel"},
+        {cmdAbout, "About", "Shows the version of Tavrel and its disclaimer"},
+    };
+    for (const auto& [control, name, description] : spoken) {
+        control->setAccessibleName(name);
+        control->setAccessibleDescription(description);
+    }
+    // Qt on Linux names a drop-down list by the entry it shows, and takes
+    // what it is from a label that has it as its buddy: one that never shows.
+    for (DriveListBox* drive : {drvBMP, drvButtons}) {
+        auto* label = new QLabel(drive->accessibleName(), this);
+        label->setBuddy(drive);
+        label->hide();
+    }
+    cmdToButton->setToolTip(cmdToButton->accessibleName());
+    cmdToBMP->setToolTip(cmdToBMP->accessibleName());
+    picBMP->Describe(kNoPicture);
+    picButtons->Describe(kNoPicture);
+
     // The drive lists are as high as a combo box is.
     const double driveHeight = drvBMP->sizeHint().height() * kTwips;
     Place(frmBMP, 0, 0, 3732, 3372);
@@ -164,42 +214,54 @@ FrmMain::FrmMain(MessageBoxes* boxes, std::shared_ptr<const VolumeProvider> volu
     for (int i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
+    // Enter presses a command button that has the focus, as Space does: Qt
+    // does so for an auto-default button, which outside a dialog is never
+    // the window's default.
+    for (QPushButton* button : {cmdToButton, cmdToBMP, cmdOK, cmdAbout}) {
+        button->setAutoDefault(true);
+    }
+    // The keyboard's place at a glance: Qt's focus frame, in the text colour,
+    // round whichever control has the focus, and the selection in colour only
+    // in the list that has it.
+    setPalette(ReadableSelections(QApplication::palette(this)));
+    auto* focusFrame = new QFocusFrame(this);
+    connect(
+        qApp, &QApplication::focusChanged, focusFrame, [this, focusFrame](QWidget*, QWidget* now) {
+            focusFrame->setWidget(now != nullptr && now->parentWidget() == this ? now : nullptr);
+        });
 
-    // The client area at creation, and a floor below which the layout would
-    // need negative sizes. The formulas run on what the controls hold (the
-    // arrow buttons keep 41 pixels of their 612 twips). The command buttons
-    // keep their design Top, so the floor also keeps the lowest of them
-    // inside the window.
+    // The client area at creation, and the smallest at which both panes stay
+    // usable: the narrowest list shows a short name such as LOGO.BTN whole
+    // beside its scroll bar, and every list four entries. The formulas run on
+    // what the controls hold (the arrow buttons keep 41 pixels of their 612
+    // twips). The command buttons keep their design Top, so the window also
+    // keeps the lowest of them inside.
     resize(TwipsToPixels(9660), TwipsToPixels(4788));
     const double heldCommandWidth = TwipsGeometry(cmdToBMP).width;
+    const int textMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    const int listWidth = fileButtons->fontMetrics().horizontalAdvance(QStringLiteral("LOGO.BTN")) +
+                          2 * textMargin + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                          2 * fileButtons->frameWidth();
+    const int listHeight = 4 * dirBMP->sizeHintForRow(0) + 2 * dirBMP->frameWidth();
     const int commandColumnBottom = cmdAbout->geometry().bottom() + 1;
     constexpr int kBelowCommands = 8;  // pixels
-    setMinimumSize(
-        static_cast<int>(std::ceil(MinimumLayoutWidth(heldCommandWidth) / kTwips)) + 1,
-        std::max(static_cast<int>(std::ceil(MinimumLayoutHeight(0, driveHeight) / kTwips)) + 1,
-                 commandColumnBottom + kBelowCommands));
+    const auto pixels = [](double twips) {
+        return static_cast<int>(std::ceil(twips / kTwips)) + 1;
+    };
+    setMinimumSize(pixels(MinimumLayoutWidth(heldCommandWidth, listWidth * kTwips)),
+                   std::max(pixels(MinimumLayoutHeight(0, driveHeight, listHeight * kTwips)),
+                            commandColumnBottom + kBelowCommands));
 
     connect(drvBMP, &DriveListBox::Change, this,
             [this] { DriveChange(drvBMP, dirBMP, LastBMPPath); });
     connect(drvButtons, &DriveListBox::Change, this,
             [this] { DriveChange(drvButtons, dirButtons, LastButtonsPath); });
-    connect(dirBMP, &FolderListBox::Change, this, [this] { FolderChange(dirBMP, fileBMP); });
+    connect(dirBMP, &FolderListBox::Change, this,
+            [this] { FolderChange(dirBMP, fileBMP, picBMP); });
     connect(dirButtons, &FolderListBox::Change, this,
-            [this] { FolderChange(dirButtons, fileButtons); });
+            [this] { FolderChange(dirButtons, fileButtons, picButtons); });
     connect(fileBMP, &FileListBox::Click, this, &FrmMain::fileBMP_Click);
     connect(fileButtons, &FileListBox::Click, this, &FrmMain::fileButtons_Click);
-    // A preview shows the selected file or nothing: never a file that is no
-    // longer selected, perhaps no longer there.
-    connect(fileBMP, &FileListBox::NothingSelected, this, [this] {
-        picBMP->Surface().ClearPicture();
-        picBMP->update();
-    });
-    connect(fileButtons, &FileListBox::NothingSelected, this, [this] {
-        picButtons->Surface().ReserveRaster(0, 0);
-        picButtons->Surface().Cls();
-        picButtons->update();
-        Button = ButtonSize{};  // so the arrow has no drawing to convert
-    });
     for (auto* list : {drvBMP, drvButtons}) {
         connect(list, &DriveListBox::KeyDown, this, &FrmMain::List_KeyDown);
     }
@@ -298,6 +360,13 @@ void FrmMain::moveEvent(QMoveEvent* event) {
 
 void FrmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        // A new theme, whose selections are made readable in turn.
+        const QPalette readable = ReadableSelections(QApplication::palette(this));
+        if (palette() != readable) {
+            setPalette(readable);
+        }
+    }
     // A minimised window is not laid out, and restoring it may bring no
     // resize: lay it out for the size it has now.
     if (event->type() == QEvent::WindowStateChange &&
@@ -374,11 +443,18 @@ void FrmMain::DriveChange(DriveListBox* drive, FolderListBox* folders, QString& 
     }
 }
 
-void FrmMain::FolderChange(FolderListBox* folders, FileListBox* files) {
-    // A list left without a selection clears its preview itself.
+void FrmMain::FolderChange(FolderListBox* folders, FileListBox* files, PictureBox* preview) {
     files->SetPath(folders->Path());
     if (files->ListCount() > 0) {
         files->SetSelected(0);
+        return;
+    }
+    // The button preview goes blank; the bitmap preview shows the picture
+    // loaded last again.
+    preview->Surface().Cls();
+    preview->update();
+    if (preview->Surface().Picture().isNull()) {
+        preview->Describe(kNoPicture);
     }
 }
 
@@ -398,8 +474,10 @@ void FrmMain::fileBMP_Click() {
         // Not a picture (or gone): the preview shows nothing rather than a
         // file that is no longer selected.
         picBMP->Surface().ClearPicture();
+        picBMP->Describe(kNoPicture);
     } else {
         picBMP->Surface().SetPicture(picture);
+        picBMP->Describe(Shown(fileBMP->FileName(), picture.width(), picture.height()));
     }
     picBMP->update();
 }
@@ -410,7 +488,10 @@ void FrmMain::fileButtons_Click() {
     }
     const Hourglass hourglass;
     const QString path = FolderPrefix(fileButtons->Path()) + fileButtons->FileName();
-    DrawButtonFile(path, picButtons->Surface(), *boxes_, Button);
+    const bool drawn =
+        DrawButtonFile(path, picButtons->Surface(), *boxes_, Button) == DrawResult::Drawn;
+    picButtons->Describe(drawn ? Shown(fileButtons->FileName(), Button.cols, Button.rows)
+                               : kNoPicture);
     picButtons->update();
 }
 

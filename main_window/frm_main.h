@@ -96,7 +96,7 @@ class FrmMain : public QWidget {
 
   private:
     void DriveChange(DriveListBox* drive, FolderListBox* folders, QString& lastPath);
-    void FolderChange(FolderListBox* folders, FileListBox* files);
+    void FolderChange(FolderListBox* folders, FileListBox* files, PictureBox* preview);
     void fileBMP_Click();
     void fileButtons_Click();
     void List_KeyDown(int key);

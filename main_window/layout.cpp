@@ -68,16 +68,15 @@ void ComputeLayout(LayoutControls& c, double W, double H, HeldValue held) {
     c.fileButtons.height = size(c.fileBMP.height);
 }
 
-double MinimumLayoutWidth(double commandWidth) {
-    // The button pane's folder list runs out of room first: its width
-    // W / 4 - commandWidth - 200 reaches zero here.
-    return 4 * commandWidth + 800;
+double MinimumLayoutWidth(double commandWidth, double listWidth) {
+    // The button pane's lists are the narrowest: W / 4 - commandWidth - 200.
+    return 4 * (commandWidth + 200 + listWidth);
 }
 
-double MinimumLayoutHeight(double frameTop, double driveHeight) {
-    // The bitmap folder list's height, 5H/6 - 500 - (frameTop + 200 +
-    // driveHeight + 100), reaches zero first.
-    return 1.2 * (800 + frameTop + driveHeight);
+double MinimumLayoutHeight(double frameTop, double driveHeight, double listHeight) {
+    // The bitmap folder list, whose height the others copy or exceed:
+    // 5H/6 - 500 - (frameTop + 200 + driveHeight + 100).
+    return 1.2 * (800 + frameTop + driveHeight + listHeight);
 }
 
 }  // namespace tavrel

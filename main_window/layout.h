@@ -43,10 +43,11 @@ double KeepWholePixels(double twips);
 // zero.
 void ComputeLayout(LayoutControls& c, double width, double height, HeldValue held);
 
-// The smallest outer size at which no width or height of the layout is
-// negative, for command buttons commandWidth twips wide, and the bitmap frame
-// at frameTop with a drive list driveHeight twips high.
-double MinimumLayoutWidth(double commandWidth);
-double MinimumLayoutHeight(double frameTop, double driveHeight);
+// The smallest outer size at which the narrowest folder or file list is
+// listWidth twips wide and the lists listHeight twips high, for command
+// buttons commandWidth twips wide, and the bitmap frame at frameTop with a
+// drive list driveHeight twips high.
+double MinimumLayoutWidth(double commandWidth, double listWidth);
+double MinimumLayoutHeight(double frameTop, double driveHeight, double listHeight);
 
 }  // namespace tavrel

@@ -8,11 +8,13 @@
 
 #include "files/files.h"
 #include "files/volumes.h"
+#include "widgets/list_entry_delegate.h"
 
 namespace tavrel {
 
 FileListBox::FileListBox(const QString& pattern, QWidget* parent)
     : QListWidget(parent), pattern_(pattern) {
+    setItemDelegate(new ListEntryDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);  // thousands of names lay out at once
     path_ = CleanFolderPath(QDir::currentPath());
@@ -102,9 +104,6 @@ bool FileListBox::read(QString* error) {
     }
     if (!listed && error != nullptr) {
         *error = why;
-    }
-    if (selectedItems().isEmpty()) {
-        Q_EMIT NothingSelected();
     }
     return listed;
 }

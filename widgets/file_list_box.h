@@ -22,7 +22,7 @@ class FileListBox : public QListWidget {
     // Lists folder. Pointed again at the folder it shows, the list keeps the
     // selected name selected while it is still there. A folder that cannot
     // be listed leaves the list empty and fails with the system's
-    // description. Raises NothingSelected when no entry is left selected.
+    // description.
     bool SetPath(const QString& folder, QString* error = nullptr);
 
     // Name of the selected file, without folder; empty when none is selected.
@@ -39,15 +39,12 @@ class FileListBox : public QListWidget {
     void SetSelected(int i);
 
     // Reads the folder again, keeping the selected name selected while it is
-    // still there. Raises NothingSelected when no entry is left selected.
+    // still there.
     bool Refresh(QString* error = nullptr);
 
   Q_SIGNALS:
     // The selected entry changed, by the user or by SetSelected.
     void Click();
-    // A reading of the folder left no entry selected: the list is empty,
-    // pointed at another folder, or the selected file is gone.
-    void NothingSelected();
     void KeyDown(int key, Qt::KeyboardModifiers shift);
 
   protected:

@@ -4,11 +4,11 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QStyle>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 
 #include "files/files.h"
+#include "widgets/list_entry_delegate.h"
 
 namespace tavrel {
 
@@ -19,21 +19,13 @@ constexpr int kLevelRole = Qt::UserRole + 1;
 constexpr int kIndentPixels = 10;
 
 // Draws each entry indented by its level.
-class IndentDelegate : public QStyledItemDelegate {
+class IndentDelegate : public ListEntryDelegate {
   public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using ListEntryDelegate::ListEntryDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyleOptionViewItem shifted(option);
-        shifted.rect.setLeft(option.rect.left() + kIndentPixels * index.data(kLevelRole).toInt());
-        QStyledItemDelegate::paint(painter, shifted, index);
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.rwidth() += kIndentPixels * index.data(kLevelRole).toInt();
-        return size;
+  protected:
+    int Indent(const QModelIndex& index) const override {
+        return kIndentPixels * index.data(kLevelRole).toInt();
     }
 };
 

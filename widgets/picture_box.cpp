@@ -1,13 +1,37 @@
 #include "widgets/picture_box.h"
 
 #include <qdrawutil.h>
+#include <QAccessibleWidget>
 #include <QPainter>
 
 namespace tavrel {
 
+namespace {
+
+// A plain widget reads as a blank area; a picture box is a picture.
+QAccessibleInterface* AccessiblePicture(const QString& className, QObject* object) {
+    if (className == QLatin1String(PictureBox::staticMetaObject.className()) &&
+        object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent), surface_(kBorderPixels, false) {
+    static const bool installed = [] {
+        QAccessible::installFactory(AccessiblePicture);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setAttribute(Qt::WA_OpaquePaintEvent);
     follow();
+}
+
+void PictureBox::Describe(const QString& shown) {
+    setAccessibleDescription(shown);
+    setToolTip(shown);
 }
 
 void PictureBox::follow() const {

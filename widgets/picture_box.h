@@ -8,7 +8,8 @@ namespace tavrel {
 
 // A picture box on screen: shows its picture surface at the top-left inside a
 // sunken border, clipped at the box's edge. The surface follows the widget's
-// geometry; drawing into the surface is shown after update().
+// geometry; drawing into the surface is shown after update(). Screen readers
+// see it as a picture, described by what it shows.
 class PictureBox : public QWidget {
     Q_OBJECT
 
@@ -27,6 +28,9 @@ class PictureBox : public QWidget {
         follow();
         return surface_;
     }
+
+    // Says what the box shows, to screen readers and in its tooltip.
+    void Describe(const QString& shown);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -18,12 +18,11 @@ QString Displayed(const QString& text) {
 
 // The messages may come while the hourglass is up; the box itself shows the
 // normal pointer, and the hourglass returns when it closes. A click or key
-// given while the work ran is dropped first, so that it cannot land on the
-// box (its default button, say).
+// given while the work ran is dropped, so that it cannot land on the box (its
+// default button, say).
 class NormalPointer {
   public:
     NormalPointer() {
-        Hourglass::DropQueuedInput();
         if (QApplication::overrideCursor() != nullptr) {
             QApplication::setOverrideCursor(Qt::ArrowCursor);
             pushed_ = true;
@@ -38,6 +37,7 @@ class NormalPointer {
     NormalPointer& operator=(const NormalPointer&) = delete;
 
   private:
+    Hourglass::Asking asking_;
     bool pushed_ = false;
 };
 

@@ -1,11 +1,22 @@
 #!/bin/sh
 # The real program in a private X server: both arrows clicked where the layout
 # puts them give the cropped drawing back byte for byte, and OK closes the
-# window and stores the folders.
+# window and stores the folders. Without an X server it says it needs one.
 #   arrows_window.sh PROGRAM
 set -eu
 
 if [ "${1:-}" != "--inside-x" ]; then
+    # Without a desktop session: one line that says so and how to try it,
+    # exit 1; with a display that is not there, after what Qt says of it.
+    for display in "" ":65000"; do
+        code=0
+        said="$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY="$display" "$1" 2>&1)" || code=$?
+        if [ "$code" != 1 ] || [ "${said%xvfb-run tavrel}" = "$said" ] ||
+            { [ -z "$display" ] && [ "$(echo "$said" | wc -l)" != 1 ]; }; then
+            echo "arrows_window: DISPLAY=$display: exit $code, $said" >&2
+            exit 1
+        fi
+    done
     work="$(mktemp -d)"
     trap 'rm -rf "$work"' EXIT
     mkdir -p "$work/config/Tavrel" "$work/home" "$work/bitmaps" "$work/buttons"

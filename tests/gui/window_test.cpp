@@ -1,11 +1,13 @@
 // The main window and its controls, volumes, settings and About box.
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMetaMethod>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QToolTip>
 
 #include <sys/stat.h>
 
@@ -17,11 +19,34 @@
 #include "widgets/drive_list_box.h"
 #include "widgets/file_list_box.h"
 #include "widgets/folder_list_box.h"
+#include "widgets/readable_palette.h"
 #include "widgets/settings_store.h"
 
 using namespace tavrel;
 using namespace tavrel::testing;
 using Answer = MessageBoxes::Answer;
+
+namespace {
+
+// What a screen reader says a control is: its name, and that of a label for it.
+QString Spoken(QWidget* control) {
+    QAccessibleInterface* said = QAccessible::queryAccessibleInterface(control);
+    QString name = said->text(QAccessible::Name);
+    for (const auto& label : said->relations(QAccessible::Label)) {
+        name += " " + label.first->text(QAccessible::Name);
+    }
+    return name;
+}
+
+// The tooltip over an entry of a list, or an empty text for none.
+QString ToolTipOver(QListWidget* list, int row) {
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+}  // namespace
 
 class WindowTest : public QObject, private CaseFolders {
     Q_OBJECT
@@ -40,9 +65,10 @@ class WindowTest : public QObject, private CaseFolders {
         FrmMain& w = *s.w;
         QCOMPARE(w.size(), QSize(644, 319));                           // 9660 by 4788 twips
         QCOMPARE(w.fileButtons->geometry(), QRect(488, 40, 65, 120));  // 7320, 600, 972, 1800
-        QCOMPARE(w.minimumSize(), QSize(219, 273));  // no smaller size needs a negative one
         QVERIFY(w.cmdToBMP->autoFillBackground() &&
                 w.cmdToBMP->palette().button().color() == QColor(0, 255, 255));
+        QVERIFY(w.fileBMP->palette().color(QPalette::Inactive, QPalette::Highlight) !=
+                w.fileBMP->palette().color(QPalette::Active, QPalette::Highlight));
         QList<QWidget*> stops;
         for (QWidget* c = w.nextInFocusChain(); c != &w; c = c->nextInFocusChain()) {
             if ((c->focusPolicy() & Qt::TabFocus) && c->parentWidget() == &w) {
@@ -52,14 +78,29 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(stops,
                  (QList<QWidget*>{w.cmdToButton, w.cmdToBMP, w.drvBMP, w.drvButtons, w.dirBMP,
                                   w.dirButtons, w.fileBMP, w.fileButtons, w.cmdOK, w.cmdAbout}));
+        // Each of them and both previews say what they are, and in which pane.
+        for (QWidget* c : stops + QList<QWidget*>{w.picBMP, w.picButtons}) {
+            const QString pane = c->x() < w.frmBMP->width()    ? w.frmBMP->title()
+                                 : c->x() >= w.frmButtons->x() ? w.frmButtons->title()
+                                                               : QString();
+            QVERIFY2(Spoken(c).contains(pane) && !Spoken(c).isEmpty(), qPrintable(Spoken(c)));
+        }
         QCOMPARE(w.dirBMP->Path() + " " + w.dirButtons->Path() + " " + w.fileBMP->FileName(),
                  dir + " " + QDir::homePath() + " x.bmp");  // previewed while hidden
         QVERIFY(!w.isVisible() && s.Tick());
+        const auto shown = [](PictureBox* box) {
+            const QAccessibleInterface* said = QAccessible::queryAccessibleInterface(box);
+            return QString::number(said->role()) + " " + said->text(QAccessible::Description);
+        };
+        QCOMPARE(shown(w.picBMP) + ", " + shown(w.picButtons),
+                 QString("%1 x.bmp, 2 by 2 pixels, %1 no picture").arg(QAccessible::Graphic));
         // The session's end sends no close: its request for the data stores the folders.
         alignas(std::max_align_t) char manager[64] = {};  // never looked at
         QMetaMethod::fromSignal(&QGuiApplication::commitDataRequest)
             .invoke(qApp, Qt::DirectConnection, QGenericArgument("QSessionManager&", manager));
         QCOMPARE(StoredSettings().value("Directory/Buttons"), QDir::homePath());
+        QTest::keyClick(w.cmdOK, Qt::Key_Return);  // Enter presses a button as Space does
+        QVERIFY(!w.isVisible());
     }
 
     void theLayoutOfTheWorkedExampleAndOfTheRealWindowWhenShown() {
@@ -127,6 +168,19 @@ class WindowTest : public QObject, private CaseFolders {
         QVERIFY(laidOutFor(width) && w.fileBMP->ListCount() == 0);
         w.setWindowState(Qt::WindowNoState);  // restored: laid out, the lists read again
         QVERIFY(laidOutFor(700) && w.fileBMP->ListCount() == 1);
+        // At its smallest both panes stay usable: every list shows four
+        // entries, a short name whole and a longer one in a tooltip.
+        WriteButton(dir + "/LOGO.BTN", {"3"});
+        WriteButton(dir + "/Long enough to be cut off.BTN", {"3"});
+        w.resize(w.minimumSize());
+        QTRY_COMPARE(w.fileButtons->ListCount(), 2);
+        for (const QListWidget* list : std::initializer_list<QListWidget*>{
+                 w.dirBMP, w.dirButtons, w.fileBMP, w.fileButtons}) {
+            QVERIFY(list->viewport()->height() >= 4 * w.dirBMP->sizeHintForRow(0));
+        }
+        const QString whole = ToolTipOver(w.fileButtons, 0);
+        QCOMPARE(whole + "|" + ToolTipOver(w.fileButtons, 1),
+                 QStringLiteral("|Long enough to be cut off.BTN"));
     }
 
     void eachPaneIsAChainAndF5ReadsBothListsAgain() {
@@ -146,7 +200,7 @@ class WindowTest : public QObject, private CaseFolders {
         QCOMPARE(QList<int>({w.ButtonRows(), w.ButtonCols()}), QList<int>({3, 2}));
         QList<std::optional<Qt::CursorShape>> pointers;  // as the written file is selected
         connect(w.fileButtons, &FileListBox::Click, this, [&] { pointers << OverridePointer(); });
-        Click(w.cmdToButton);  // A.Btn written beside z.btn, selected and so drawn
+        QTest::keyClick(w.cmdToButton, Qt::Key_Enter);  // A.Btn beside z.btn, selected, drawn
         disconnect(w.fileButtons, &FileListBox::Click, this, nullptr);
         QCOMPARE(pointers, QList<std::optional<Qt::CursorShape>>{Qt::WaitCursor});
         QCOMPARE(w.fileButtons->FileName() + ReadAll(d + "/A.Btn"),
@@ -382,6 +436,31 @@ class WindowTest : public QObject, private CaseFolders {
             QCOMPARE(label->palette().color(QPalette::WindowText),
                      label == d.lblVersion ? QColor(0, 0, 200) : QColor(Qt::black));
         }
+        // On a dark palette they take its text colour, which reads there.
+        QPalette dark = platform;
+        for (const auto role : {QPalette::Window, QPalette::Base}) {
+            dark.setColor(role, QColor(40, 40, 40));
+        }
+        for (const auto role : {QPalette::WindowText, QPalette::Text}) {
+            dark.setColor(role, QColor(230, 230, 230));
+        }
+        QApplication::setPalette(dark);
+        const FrmAbout night;
+        for (const QLabel* label : {night.lblDescription, night.lblDisclaimer, night.lblTitle}) {
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(230, 230, 230));
+        }
+        QCOMPARE(night.picIcon->grab().toImage().pixel(0, 0), kWhiteRgb);  // the icon's ground
+        // The window's selections read in either, the focused list's apart.
+        QVERIFY(qFuzzyCompare(Contrast(Qt::white, Qt::black), 21.0));
+        for (const QPalette& given : {blue, dark}) {
+            const QPalette p = ReadableSelections(given);
+            for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+                QVERIFY(Contrast(p.color(group, QPalette::HighlightedText),
+                                 p.color(group, QPalette::Highlight)) >= 4.5);
+            }
+            QVERIFY(p.color(QPalette::Active, QPalette::Highlight) !=
+                    p.color(QPalette::Inactive, QPalette::Highlight));
+        }
         // The separator: a grey row, two white ones beneath from a pixel on.
         QApplication::setPalette(platform);
         const QImage face = d.grab().toImage();
@@ -406,7 +485,7 @@ class WindowTest : public QObject, private CaseFolders {
                     about->close();  // should the key not have closed it
                 }
             });
-            s.w->cmdAbout_Click();
+            QTest::keyClick(s.w->cmdAbout, Qt::Key_Enter);
             QCOMPARE(seen,
                      QStringLiteral(
                          "About Tavrel Tavrel Version 1.4 | Button file converter | Tavrel comes "
