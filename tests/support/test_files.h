@@ -10,13 +10,9 @@
 
 #include <csignal>
 #include <cstdint>
-#include <ostream>
 #include <vector>
 
-// Readable texts in the failures of GoogleTest checks.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
+#include "tests/support/image_levels.h"
 
 namespace tavrel::testing {
 
@@ -68,8 +64,6 @@ BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots = {});
 
 // A button file of these pixel rows, numbered from 00000, each ending in CR LF.
 QByteArray ButtonText(const QStringList& rows);
-// An image's pixels as button characters, "?" for a colour of no level.
-QStringList Levels(const QImage& image);
 
 // Runs body with a file-size limit, SIGXFSZ ignored: writes fail part-way.
 template <typename Body>
