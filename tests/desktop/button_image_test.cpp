@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 
