@@ -259,6 +259,7 @@ bool LooksLikeButtonFile(std::string_view head) {
     if (head.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         head.remove_prefix(kByteOrderMark.size());
     }
+    head.remove_prefix(std::min(head.find_first_not_of(' '), head.size()));  // as the reader does
     if (head.size() < kPrefixLength || head[5] != ':') {
         return false;
     }

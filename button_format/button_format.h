@@ -135,7 +135,7 @@ void AppendLine(std::string& out, long rowNumber, std::string_view pixels);
 
 // True when the first bytes of a file have a button file's shape: five
 // digits, ":", then pixel characters up to the first record's end (after a
-// byte-order mark, if any).
+// byte-order mark and blanks, if any).
 bool LooksLikeButtonFile(std::string_view head);
 
 }  // namespace tavrel::btn

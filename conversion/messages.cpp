@@ -1,5 +1,7 @@
 #include "conversion/messages.h"
 
+#include "button_format/messages.h"
+
 namespace tavrel {
 
 QString UnknownValueText(int column, int row, const QString& character) {
@@ -8,15 +10,15 @@ QString UnknownValueText(int column, int row, const QString& character) {
 }
 
 QString DrawFailedText(const QString& path, const QString& description) {
-    return FailureText(QStringLiteral("Unable to draw file "), path, description);
+    return FailureText(QStringLiteral(TAVREL_BTN_DRAW_ACTION), path, description);
 }
 
 QString TooWideDescription() {
-    return QStringLiteral("a row holds more than %1 pixels").arg(kMaxButtonColumns);
+    return QStringLiteral(TAVREL_BTN_TOO_WIDE_TEXT);
 }
 
 QString TooTallDescription() {
-    return QStringLiteral("the picture holds more than %1 rows").arg(kMaxButtonFileRows);
+    return QStringLiteral(TAVREL_BTN_TOO_TALL_TEXT);
 }
 
 QString TruncatedText(const QString& path, int rows) {

@@ -1,19 +1,23 @@
 #pragma once
 
-#include <QByteArray>
 #include <QIODevice>
 #include <QImage>
 #include <QImageIOHandler>
+#include <QSize>
 #include <QString>
 #include <QVariant>
 
-#include "conversion/button_file.h"
-
 namespace tavrel {
 
-// Reads and writes button files for Qt's image classes, with the window's
-// reader and rules: the image is the file's columns by rows in the four
-// greys, without the white row and column the window's drawing adds.
+// Reads and writes button files for Qt's image classes, with the format
+// library's reader and level table: the image is the file's columns by rows
+// in the four greys, without the white row and column the window's drawing
+// adds. It uses only what Qt 5 and Qt 6 share, so one source builds the
+// plugin for both.
+//
+// A file is read whole, up to the most rows a button file holds, or refused
+// with its reason: nothing is cut silently. The picture stays within the
+// reader's allocation limit (Qt 5, which has none, gets Qt 6's default).
 class ButtonImageHandler : public QImageIOHandler {
   public:
     bool canRead() const override;
@@ -21,9 +25,10 @@ class ButtonImageHandler : public QImageIOHandler {
     bool write(const QImage& image) override;
     QVariant option(ImageOption option) const override;
     bool supportsOption(ImageOption option) const override;
+    // One picture a file, whether read yet or not.
+    int imageCount() const override { return 1; }
 
-    // Why the last read or write failed, in the window's words; after a read
-    // that stopped at row 1000, the window's note that only those are read.
+    // Why the last read or write failed, in the window's words.
     QString errorString() const { return error_; }
 
     // True when the device's first line has a button file's shape: five
@@ -31,13 +36,18 @@ class ButtonImageHandler : public QImageIOHandler {
     static bool canRead(QIODevice* device);
 
   private:
-    // Reads the rows once; the Size option and read() share them.
-    bool loadRows() const;
+    // Reads the picture once; the Size option and read() share it.
+    bool load() const;
+    bool loadFrom(QIODevice& device) const;
+    bool writeTo(QIODevice& device, const QImage& image);
+    // Sets the message for description, action and device name before it.
+    void fail(const char* action, const QString& description) const;
 
-    mutable bool loaded_ = false;
-    mutable bool readable_ = false;
-    bool readTried_ = false;
-    mutable ButtonFileRows rows_;
+    enum class State { Unread, Loaded, Failed };
+    mutable State state_ = State::Unread;
+    bool delivered_ = false;
+    mutable QImage image_;
+    mutable QSize size_;
     mutable QString error_;
 };
 

@@ -69,7 +69,21 @@ BitmapRecipe WhiteBitmap(int w, int h, std::initializer_list<Dot> dots = {});
 // A button file of these pixel rows, numbered from 00000, each ending in CR LF.
 QByteArray ButtonText(const QStringList& rows);
 // An image's pixels as button characters, "?" for a colour of no level.
-QStringList Levels(const QImage& image);
+// Inline, as PrintTo: the image plugin's Qt 5 test uses them, and only them.
+inline QStringList Levels(const QImage& image) {
+    const QList<QRgb> greys = {qRgb(255, 255, 255), qRgb(192, 192, 192), qRgb(128, 128, 128),
+                               qRgb(0, 0, 0)};
+    QStringList rows;
+    for (int y = 0; y < image.height(); ++y) {
+        QString row;
+        for (int x = 0; x < image.width(); ++x) {
+            const qsizetype level = greys.indexOf(image.pixel(x, y) | 0xFF000000u);
+            row += QLatin1Char(level < 0 ? '?' : char('0' + level));
+        }
+        rows << row;
+    }
+    return rows;
+}
 
 // Runs body with a file-size limit, SIGXFSZ ignored: writes fail part-way.
 template <typename Body>
