@@ -12,5 +12,6 @@
 #define TAVREL_BTN_TOO_WIDE_TEXT "a row holds more than 32764 pixels"
 #define TAVREL_BTN_TOO_TALL_TEXT "the picture holds more than 100000 rows"
 #define TAVREL_BTN_NO_MEMORY_TEXT "not enough memory"
+#define TAVREL_BTN_LONG_LINE_TEXT "a line goes on past 1 MiB without a line end"
 
 #endif

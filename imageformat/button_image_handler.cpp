@@ -256,7 +256,7 @@ bool ButtonImageHandler::loadFrom(QIODevice& device) const {
         } else if (greys.rows() == btn::kMaxFileRows) {
             why = QStringLiteral(TAVREL_BTN_TOO_TALL_TEXT);
         } else {
-            why = QStringLiteral("a line goes on past 1 MiB without a line end");
+            why = QStringLiteral(TAVREL_BTN_LONG_LINE_TEXT);
         }
     } else if (why.isEmpty() && greys.rows() == 0) {
         why = QStringLiteral(TAVREL_BTN_NO_ROWS_TEXT);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "button_format/button_format.h"
+#include "button_format/messages.h"
 
 namespace {
 
@@ -67,10 +68,10 @@ bool Load::Fail(GdkPixbufError code, const char* message) {
 bool Load::Row(std::string_view text) {
     if (rows == 0) {
         if (text.empty()) {
-            return Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "the first row holds no pixels");
+            return Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, TAVREL_BTN_NO_PIXELS_TEXT);
         }
         if (text.size() > static_cast<std::size_t>(btn::kMaxColumns)) {
-            return Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "a row holds more than 32764 pixels");
+            return Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, TAVREL_BTN_TOO_WIDE_TEXT);
         }
         width = text.size();
         rowstride = (3 * width + 3) & ~std::size_t{3};  // gdk-pixbuf's own alignment
@@ -119,13 +120,10 @@ gboolean Load::Report(GError** out) {
         if (reader.OutOfMemory()) {
             Fail(GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY, kNoMemory);
         } else if (reader.RowCount() == btn::kMaxFileRows) {
-            Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "the picture holds more than 100000 rows");
+            Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, TAVREL_BTN_TOO_TALL_TEXT);
         } else {
             // An endless row: the reader takes no more than this of one line.
-            char* message =
-                g_strdup_printf("row %ld runs past 1 MiB without a line end", reader.RowCount());
-            Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, message);
-            g_free(message);
+            Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, TAVREL_BTN_LONG_LINE_TEXT);
         }
     }
     g_propagate_error(out, error);
@@ -148,7 +146,7 @@ gboolean Load::Finish(GError** out) {
         return Report(out);
     }
     if (rows == 0) {
-        Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "the file holds no rows");
+        Fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, TAVREL_BTN_NO_ROWS_TEXT);
         return Report(out);
     }
     const int w = static_cast<int>(width), h = static_cast<int>(rows);
@@ -216,10 +214,10 @@ gboolean SaveToCallback(GdkPixbufSaveFunc save, gpointer user, GdkPixbuf* pixbuf
     }
     // A wider or taller picture would be refused when read back.
     if (w > btn::kMaxColumns) {
-        return Refuse(error, GDK_PIXBUF_ERROR_FAILED, "a row holds more than 32764 pixels");
+        return Refuse(error, GDK_PIXBUF_ERROR_FAILED, TAVREL_BTN_TOO_WIDE_TEXT);
     }
     if (h > btn::kMaxFileRows) {
-        return Refuse(error, GDK_PIXBUF_ERROR_FAILED, "the picture holds more than 100000 rows");
+        return Refuse(error, GDK_PIXBUF_ERROR_FAILED, TAVREL_BTN_TOO_TALL_TEXT);
     }
     const std::size_t rowstride = static_cast<std::size_t>(gdk_pixbuf_get_rowstride(pixbuf));
     const guint8* pixels = gdk_pixbuf_read_pixels(pixbuf);
