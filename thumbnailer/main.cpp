@@ -151,6 +151,12 @@ int Run(long size, const char* input, const char* output) {
     // The input itself, by another name, is never the output.
     tavrel::WriteOptions options;
     options.replaceLinks = true;
+    // Synced only when it replaces something, as GLib's writer does: then a
+    // crash leaves the old file or the new one whole. A new file, as a file
+    // manager asks for each time, could only be missing or empty, which is
+    // no thumbnail either; the sync would take longer than all the rest.
+    struct stat existing {};
+    options.sync = ::lstat(output, &existing) == 0;
     options.mayReplace = [&read, output](const struct stat& existing, std::string* refusal) {
         struct stat target {};
         if (S_ISLNK(existing.st_mode) && ::stat(output, &target) == 0 && !S_ISREG(target.st_mode)) {
