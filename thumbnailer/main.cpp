@@ -155,8 +155,8 @@ int Run(long size, const char* input, const char* output) {
     // crash leaves the old file or the new one whole. A new file, as a file
     // manager asks for each time, could only be missing or empty, which is
     // no thumbnail either; the sync would take longer than all the rest.
-    struct stat existing {};
-    options.sync = ::lstat(output, &existing) == 0;
+    struct stat there {};
+    options.sync = ::lstat(output, &there) == 0;
     options.mayReplace = [&read, output](const struct stat& existing, std::string* refusal) {
         struct stat target {};
         if (S_ISLNK(existing.st_mode) && ::stat(output, &target) == 0 && !S_ISREG(target.st_mode)) {
