@@ -127,7 +127,7 @@ TEST_P(ThumbnailerRunTest, Row) {
     ASSERT_TRUE(bash.waitForFinished(-1));
     std::filesystem::remove_all(dir.path().toStdString());
     if (bash.exitCode() == 77) {
-        GTEST_SKIP() << "needs root and a file system of its own, or no sanitizers";
+        GTEST_SKIP() << bash.readAllStandardError().toStdString();  // the row says why
     }
     EXPECT_EQ(bash.readAllStandardOutput().toStdString(), GetParam().out);
     EXPECT_EQ(bash.readAllStandardError().toStdString(), GetParam().err);
@@ -136,7 +136,8 @@ TEST_P(ThumbnailerRunTest, Row) {
 const Row kRows[] = {
     // A full disk: the write fails, the old thumbnail stays whole.
     {"FullDisk",
-     R"sh([ "$(id -u)" = 0 ] && mkdir full && mount -t tmpfs -o size=64k tmpfs full || exit 77
+     R"sh([ "$(id -u)" = 0 ] && mkdir full && mount -t tmpfs -o size=64k tmpfs full || {
+          echo needs root, to mount a small file system >&2; exit 77; }
         trap 'umount full' EXIT; printf old > full/t.png; head -c 1M /dev/zero > full/fill 2>&-
         "$TT" -s 64 in.btn full/t.png; echo $?; cat full/t.png; ls full)sh",
      "1\noldfill\nt.png\n", "tavrel-thumbnailer: full/t.png: No space left on device\n"},
@@ -164,7 +165,9 @@ const Row kRows[] = {
     // Little memory: the largest file needs a fraction of it; a size that
     // needs more than there is fails with a line, never an abort.
     {"LittleMemory",
-     R"sh(ldd "$TT" | grep -q libasan && exit 77; large
+     R"sh(ldd "$TT" | grep -q libasan && {
+          echo the address sanitizer needs more address space than the limit leaves >&2; exit 77; }
+        large
         (ulimit -v 40000; "$TT" -s 4096 large.btn t.png); echo $?
         (ulimit -v 10000; "$TT" -s 4096 large.btn t.png); echo $?)sh",
      "0\n1\n",
