@@ -1,45 +1,179 @@
 // tavrel-thumbnailer -s SIZE INPUT OUTPUT: the thumbnail of a button file as
 // a PNG no larger than SIZE by SIZE, for file managers that run the command
-// of a freedesktop .thumbnailer entry.
-#include <QByteArray>
-#include <QFile>
-#include <QImage>
-#include <QSaveFile>
-#include <QString>
+// of a freedesktop .thumbnailer entry. A file manager starts it once for
+// every file it shows, inside its user's session: it links no toolkit, so
+// it starts at once, reads the file a piece at a time into a thumbnail
+// that is all it keeps, and fails with one line rather than ever abort.
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
 
-#include "files/console.h"
-#include "files/files.h"
-#include "imageformat/button_image_handler.h"
+#include "button_format/button_format.h"
+#include "files/atomic_file.h"
+#include "files/printable.h"
+#include "files/standard_descriptors.h"
+#include "thumbnailer/png_writer.h"
+#include "thumbnailer/thumbnail.h"
 
 namespace {
 
 // Far above the largest thumbnail a desktop asks for (1024), small enough
 // that no size given can make the program claim gigabytes.
-constexpr int kMaxSize = 4096;
+constexpr long kMaxSize = 4096;
 
-// One line on stderr, as the converter prints its messages: no control
-// character a name or a file's bytes may carry reaches the terminal.
-int Fail(const QString& subject, const QString& text) {
-    const QString line = QStringLiteral("tavrel-thumbnailer: ") + tavrel::Printable(subject) +
-                         QStringLiteral(": ") + tavrel::PrintableMessage(text);
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+// Holds a whole line, so that it leaves in one write.
+char messageBuffer[4096];
+char readBuffer[128 * 1024];
+
+// One line on stderr: the program's name and the pieces, every control
+// character and every byte that is not UTF-8 shown as \xNN. Allocates
+// nothing, so that it can still tell of memory running out.
+int Fail(std::initializer_list<std::string_view> pieces) {
+    const auto put = [](std::string_view text) {
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    };
+    put("tavrel-thumbnailer: ");
+    for (const std::string_view piece : pieces) {
+        tavrel::PutPrintable(piece, put);
+    }
+    put("\n");
+    std::fflush(stderr);
     return 1;
 }
 
-// Small buttons grow by a whole number of pixels, so they stay crisp; large
-// ones shrink smoothly to fit.
-QImage Thumbnail(const QImage& image, int size) {
-    const int longest = std::max(image.width(), image.height());
-    if (longest <= size) {
-        const int factor = size / longest;
-        return image.scaled(image.width() * factor, image.height() * factor, Qt::IgnoreAspectRatio,
-                            Qt::FastTransformation);
+// As the window tells a file it cannot draw.
+int DrawFailed(std::string_view input, std::string_view description) {
+    return Fail({input, ": Unable to draw file ", input, " Error: ", description});
+}
+
+// SIZE as the desktop writes it: a whole number, blanks around it allowed.
+bool ParseSize(std::string_view text, long* size) {
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
     }
-    return image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    *size = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || *size > kMaxSize) {
+            return false;
+        }
+        *size = *size * 10 + (c - '0');
+    }
+    return !text.empty() && *size >= 1 && *size <= kMaxSize;
+}
+
+// Feeds the open file to the reader until it has what it takes; the errno
+// of a failed read, 0 otherwise.
+int ReadAll(int fd, tavrel::btn::Reader& reader) {
+    for (;;) {
+        const ssize_t n = ::read(fd, readBuffer, sizeof readBuffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            reader.Finish();
+            return 0;
+        }
+        if (!reader.Feed(readBuffer, static_cast<std::size_t>(n))) {
+            return 0;
+        }
+    }
+}
+
+int Run(long size, const char* input, const char* output) {
+    using tavrel::thumbnail::Thumbnail;
+    struct stat read {};
+    std::string why;
+    const int fd = tavrel::OpenRegularForReading(input, &read, &why);
+    if (fd < 0) {
+        return Fail({input, ": ", why});
+    }
+    // The rows the window reads: the thumbnail shows the button as Tavrel,
+    // which opens it, shows it, and the largest drawing to read is 1000 rows
+    // of 32764 pixels.
+    Thumbnail thumbnail(size);
+    tavrel::btn::Reader reader(tavrel::btn::Limits{}, &thumbnail);
+    const int readError = ReadAll(fd, reader);
+    ::close(fd);
+    if (readError != 0) {
+        return Fail(
+            {input, ": Unable to open file ", input, " Error: ", tavrel::ErrnoString(readError)});
+    }
+    if (reader.OutOfMemory() || thumbnail.stop() == Thumbnail::Stop::NoMemory) {
+        return DrawFailed(input, "not enough memory");
+    }
+    if (thumbnail.stop() == Thumbnail::Stop::UnknownValue) {
+        return Fail({input, ": ",
+                     tavrel::btn::UnknownValueText(thumbnail.badColumn(), thumbnail.badRow(),
+                                                   thumbnail.badCharacter())});
+    }
+    if (reader.RowCount() == 0) {
+        return DrawFailed(input, "the file holds no rows");
+    }
+    if (thumbnail.stop() == Thumbnail::Stop::NoPixels) {
+        return DrawFailed(input, "the first row holds no pixels");
+    }
+    if (thumbnail.stop() == Thumbnail::Stop::TooWide) {
+        return DrawFailed(input, "a row holds more than 32764 pixels");
+    }
+
+    const tavrel::thumbnail::Size out = thumbnail.OutputSize();
+    std::vector<unsigned char> line;
+    tavrel::thumbnail::PngBytes png;
+    line.resize(static_cast<std::size_t>(out.width));
+    if (!thumbnail.Prepare() ||
+        !tavrel::thumbnail::EncodeGreyPng(out.width, out.height, thumbnail, line.data(), &png)) {
+        return DrawFailed(input,
+                          png.noMemory || png.error[0] == '\0' ? "not enough memory" : png.error);
+    }
+
+    // Whole or not at all, and never through a link: a link at the output
+    // is replaced itself, as the desktop's own writers replace it, unless it
+    // leads to what no thumbnail replaces (a device, as /dev/stdout does).
+    // The input itself, by another name, is never the output.
+    tavrel::WriteOptions options;
+    options.replaceLinks = true;
+    // Synced only when it replaces something, as GLib's writer does: then a
+    // crash leaves the old file or the new one whole. A new file, as a file
+    // manager asks for each time, could only be missing or empty, which is
+    // no thumbnail either; the sync would take longer than all the rest.
+    struct stat there {};
+    options.sync = ::lstat(output, &there) == 0;
+    options.mayReplace = [&read, output](const struct stat& existing, std::string* refusal) {
+        struct stat target {};
+        if (S_ISLNK(existing.st_mode) && ::stat(output, &target) == 0 && !S_ISREG(target.st_mode)) {
+            *refusal = tavrel::NotRegularString(target.st_mode);
+            return false;
+        }
+        if (existing.st_dev == read.st_dev && existing.st_ino == read.st_ino) {
+            *refusal = "the output is the input file";
+            return false;
+        }
+        return true;
+    };
+    if (!tavrel::WriteFileAtomically(
+            output, std::string_view(reinterpret_cast<char*>(png.data), png.size), options, &why)) {
+        return Fail({output, ": ", why});
+    }
+    return 0;
 }
 
 }  // namespace
@@ -47,32 +181,21 @@ QImage Thumbnail(const QImage& image, int size) {
 int main(int argc, char* argv[]) {
     bool closed[3] = {};
     tavrel::OpenClosedStandardDescriptors(closed);
-    bool sized = false;
-    const int size = argc == 5 ? QByteArray(argv[2]).toInt(&sized) : 0;
-    if (argc != 5 || std::strcmp(argv[1], "-s") != 0 || !sized || size < 1 || size > kMaxSize) {
-        std::fprintf(stderr, "usage: tavrel-thumbnailer -s SIZE INPUT OUTPUT (SIZE 1 to %d)\n",
+    std::setvbuf(stderr, messageBuffer, _IOFBF, sizeof messageBuffer);
+    // A write past the file-size limit then fails as any other, with "File
+    // too large", instead of ending the program without a word; and a
+    // reader of stderr that went away costs the exit status nothing.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    long size = 0;
+    if (argc != 5 || std::strcmp(argv[1], "-s") != 0 || !ParseSize(argv[2], &size)) {
+        std::fprintf(stderr, "usage: tavrel-thumbnailer -s SIZE INPUT OUTPUT (SIZE 1 to %ld)\n",
                      kMaxSize);
         return 2;
     }
-    const QString input = QFile::decodeName(argv[3]);
-    const QString output = QFile::decodeName(argv[4]);
-
-    QFile file;
-    QString error;
-    if (!tavrel::OpenRegularFile(input, file, &error)) {
-        return Fail(input, error);
+    try {
+        return Run(size, argv[3], argv[4]);
+    } catch (const std::bad_alloc&) {
+        return DrawFailed(argv[3], "not enough memory");
     }
-    tavrel::ButtonImageHandler handler;
-    handler.setDevice(&file);
-    QImage image;
-    if (!handler.read(&image)) {
-        return Fail(input, handler.errorString());
-    }
-    // Written whole or not at all: a thumbnail cache never keeps half a PNG.
-    QSaveFile saved(output);
-    if (!saved.open(QIODevice::WriteOnly) || !Thumbnail(image, size).save(&saved, "PNG") ||
-        !saved.commit()) {
-        return Fail(output, saved.errorString());
-    }
-    return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "imageformat/button_image_handler.h"
@@ -47,38 +46,6 @@ TEST(ButtonImagePlugin, KeepsTheAllocationLimit) {
     QImageReader::setAllocationLimit(before);
 }
 
-// Run from its entry's Exec line: small buttons grow by whole pixels.
-TEST(Thumbnailer, RunsFromItsEntry) {
-    const QString exec = QString(testing::ReadAll(TAVREL_THUMBNAILER_ENTRY)).section("\nExec=", 1);
-    const struct {
-        int w, h, size;
-        QSize thumbnail;
-    } cases[] = {{16, 16, 128, {128, 128}}, {10, 3, 128, {120, 36}}, {300, 60, 128, {128, 25}}};
-    QTemporaryDir dir;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.w);
-        QByteArray text;
-        for (int y = 0; y < c.h; ++y) {
-            text += "00000:" + QByteArray("0123").repeated(c.w).mid(2 * y % 4, c.w) + "\n";
-        }
-        const QString in = dir.filePath("in 1.btn"), out = dir.filePath("out.png");
-        testing::WriteAll(in, text);
-        QStringList args = QProcess::splitCommand(exec.section('\n', 0, 0));
-        for (QString& a : args) {
-            a.replace("%s", QString::number(c.size)).replace("%i", in).replace("%o", out);
-        }
-        const QString program = QStringLiteral(TAVREL_BIN_DIR "/") + args.takeFirst();
-        ASSERT_EQ(QProcess::execute(program, args), 0);
-        const QImage thumbnail(out);
-        ASSERT_EQ(thumbnail.size(), c.thumbnail);
-        const QStringList pixels = Levels(thumbnail);
-        const int k = c.thumbnail.width() / c.w;  // 0 when shrunk
-        for (int y = 0; k > 0 && y < thumbnail.height(); ++y) {
-            for (int x = 0; x < thumbnail.width(); ++x) {
-                ASSERT_EQ(pixels[y][x], QChar('0' + (x / k + 2 * (y / k)) % 4)) << x << "," << y;
-            }
-        }
-    }
 }
 
 }  // namespace
