@@ -51,27 +51,40 @@ QImage NewRaster(int w, int h, QImage::Format format = QImage::Format_RGB32) {
     return image;
 }
 
-// Pictures with transparency are shown on the boxes' white background; the
-// converters only ever see opaque 32-bit RGB.
-QImage Opaque(const QImage& picture) {
-    if (picture.isNull()) {
-        return picture;
-    }
-    if (picture.format() == QImage::Format_RGB32) {
+// Pictures with transparency are shown on the boxes' white background, each
+// channel laid over white exactly; the converters only ever see opaque
+// 32-bit RGB. A picture held nowhere else is flattened in place.
+QImage Opaque(QImage picture) {
+    if (picture.isNull() || picture.format() == QImage::Format_RGB32) {
         return picture;
     }
     if (!picture.hasAlphaChannel()) {
         return picture.convertToFormat(QImage::Format_RGB32);
     }
-    QImage flat = NewRaster(picture.width(), picture.height());
-    if (flat.isNull()) {
-        return flat;
+    // Premultiplied channels are already c * a / 255: white adds 255 - a.
+    const bool premultiplied = picture.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
+    const QImage::Format format =
+        premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32;
+    if (picture.format() != format) {
+        picture = picture.convertToFormat(format);
     }
-    flat.fill(kWhiteRgb);
-    QPainter painter(&flat);
-    painter.drawImage(0, 0, picture);
-    painter.end();
-    return flat;
+    if (picture.isNull() || picture.bits() == nullptr) {
+        return QImage();  // no memory for the conversion or the copy
+    }
+    const auto& overWhite = OverWhiteTable();
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb p = line[x];
+            const int a = qAlpha(p);
+            line[x] = premultiplied ? qRgb(std::min(255, qRed(p) + 255 - a),
+                                           std::min(255, qGreen(p) + 255 - a),
+                                           std::min(255, qBlue(p) + 255 - a))
+                                    : FlatPixel(overWhite[a], p);
+        }
+    }
+    picture.reinterpretAsFormat(QImage::Format_RGB32);
+    return picture;
 }
 
 // Copies a w by h block of 32-bit pixels; the caller has clipped it.
@@ -372,7 +385,7 @@ QImage DecodePicture(QIODevice& input, const QString& path, QString* error,
     if (image.isNull()) {
         return image;  // with the reader's description
     }
-    image = Opaque(image);
+    image = Opaque(std::move(image));
     if (image.isNull()) {
         *error = NotEnoughMemoryText();
     }
