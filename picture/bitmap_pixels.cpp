@@ -248,7 +248,7 @@ bool PaletteCoversPixels(const QImage& indexed, QString* error) {
     const int entries = indexed.colorCount();
     const QImage bytes = indexed.format() == QImage::Format_Indexed8
                              ? indexed
-                             : indexed.convertToFormat(QImage::Format_Indexed8);
+                             : ConvertedFormat(indexed, QImage::Format_Indexed8);
     for (int y = 0; y < bytes.height(); ++y) {
         const uchar* line = bytes.constScanLine(y);
         for (int x = 0; x < bytes.width(); ++x) {
