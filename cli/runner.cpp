@@ -14,11 +14,13 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cwchar>
 #include <deque>
 #include <mutex>
 #include <thread>
 
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -379,6 +381,35 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
     return outcome;
 }
 
+// The longest start of text that takes at most columns on a terminal, each
+// character by its display width: two for most of a double-width script,
+// none for a combining mark. Widths are Unicode's, whatever the locale.
+QString FitColumns(const QString& text, int columns) {
+    static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    const locale_t previous = utf8 != locale_t{} ? ::uselocale(utf8) : locale_t{};
+    int used = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        char32_t c = text[end].unicode();
+        qsizetype next = end + 1;
+        if (QChar::isHighSurrogate(c) && next < text.size() && text[next].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[end], text[next++]);
+        }
+        // A character without a width of its own (unassigned) takes one.
+        const int shown = ::wcwidth(static_cast<wchar_t>(c));
+        const int width = shown < 0 ? 1 : shown;
+        if (used + width > columns) {
+            break;
+        }
+        used += width;
+        end = next;
+    }
+    if (previous != locale_t{}) {
+        ::uselocale(previous);
+    }
+    return text.left(end);
+}
+
 // False when the stream could not take the text.
 bool WriteOut(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
@@ -511,7 +542,7 @@ class Reporter {
         winsize size{};
         if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) {
             // Never wrap: a wrapped line could not be overwritten in place.
-            line.truncate(size.ws_col - 1);
+            line = FitColumns(line, size.ws_col - 1);
         }
         WriteOut(stderr, QStringLiteral("\r\033[K") + line);
         shown_ = true;

@@ -269,21 +269,22 @@ tavrel-convert: 4 of 6 files not converted
 }
 
 TEST_F(CliTest, TheProgressLineAndAnEndBeforeTheLastFile) {
-    for (int i = 10; i < 15; ++i) {
-        Put(QStringLiteral("in/p%1.bmp").arg(i), Dot(0));
+    for (const QString name : {"p10", "漢字", "p11", "p12", "p13", "p14"}) {
+        Put("in/" + name + ".bmp", Dot(0));
     }
-    // The progress line, on a terminal only, cut to one column less than its width.
+    // The progress line, on a terminal only, cut to one column less than its
+    // width, a double-width character counting two.
     int master = -1, slave = -1;
     const winsize narrow{24, 12, 0, 0};
     ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &narrow), 0);
     const auto onTerminal = [slave] { ::dup2(slave, STDERR_FILENO); };
     EXPECT_EQ(Run({"in/p10.bmp"}, onTerminal), kConverted);  // one file: no progress to show
-    EXPECT_EQ(Run({"-j1", "in/p10.bmp", "in/p11.bmp"}, onTerminal), kConverted);
+    EXPECT_EQ(Run({"-j1", "in/p10.bmp", "in/漢字.bmp"}, onTerminal), kConverted);
     ::close(slave);
     QByteArray screen(4096, '\0');
     screen.truncate(::read(master, screen.data(), screen.size()));
     ::close(master);
-    EXPECT_EQ(screen, "\r\033[K[1/2] in/p1\r\033[K[2/2] in/p1\r\033[K");
+    EXPECT_EQ(QString(screen), "\r\033[K[1/2] in/p1\r\033[K[2/2] in/漢\r\033[K");
     // A closed output ("| head -1"), and a hang-up waiting at the start.
     EXPECT_EQ(
         Run({"--verbose", "-j1", "in/p10.bmp", "in/p11.bmp", "in/p12.bmp"},
@@ -307,7 +308,7 @@ TEST_F(CliTest, TheProgressLineAndAnEndBeforeTheLastFile) {
                       ::raise(SIGHUP);
                   }),
               Result(130, "", Said({"interrupted: 2 of 2 files not converted"})));
-    EXPECT_EQ(Entries(Path("in")).filter(".Btn"), QStringList({"p10.Btn", "p11.Btn"}));
+    EXPECT_EQ(Entries(Path("in")).filter(".Btn"), QStringList({"p10.Btn", "漢字.Btn"}));
 }
 
 }  // namespace
