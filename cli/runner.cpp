@@ -17,6 +17,8 @@
 #include <cwchar>
 #include <deque>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -48,6 +50,21 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
     gInterrupted.store(true);
+}
+
+// Starts body on a thread of its own; false when the system starts no more
+// (a limit on the user's processes, no memory for a stack): the run then
+// goes on with the threads it has.
+template <typename Body>
+bool StartThread(std::vector<std::thread>& threads, Body&& body) {
+    try {
+        threads.emplace_back(std::forward<Body>(body));
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 // The first Ctrl-C (or SIGTERM, or a hang-up of the terminal) lets the files
@@ -179,11 +196,6 @@ qint64 PeakBytes(const Job& job, const QByteArray* whole) {
 // it is closed here instead, off the conversions and several at a time.
 class Releaser {
   public:
-    Releaser() {
-        for (int i = 0; i < kThreads; ++i) {
-            threads_.emplace_back([this] { closeQueued(); });
-        }
-    }
     ~Releaser() { Finish(); }
 
     // The regular file at path, held (as a path only: nothing is opened, so
@@ -205,8 +217,14 @@ class Releaser {
         }
         {
             const std::lock_guard lock(mutex_);
-            // Bounded, so a slow device cannot pile up open files.
-            if (!finished_ && queue_.size() < kMaxQueued) {
+            // A helper starts only when a file waits and none is free, so a
+            // run that replaces nothing starts none; where none can start,
+            // the file is let go of here. Bounded, so a slow device cannot
+            // pile up open files.
+            if (!finished_ && idle_ == 0 && threads_.size() < kThreads) {
+                StartThread(threads_, [this] { closeQueued(); });
+            }
+            if (!finished_ && !threads_.empty() && queue_.size() < kMaxQueued) {
                 queue_.push_back(fd);
                 wake_.notify_one();
                 return;
@@ -235,7 +253,9 @@ class Releaser {
     void closeQueued() {
         for (;;) {
             std::unique_lock lock(mutex_);
+            ++idle_;
             wake_.wait(lock, [this] { return finished_ || !queue_.empty(); });
+            --idle_;
             if (queue_.empty()) {
                 return;
             }
@@ -249,6 +269,7 @@ class Releaser {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<int> queue_;
+    int idle_ = 0;  // helpers waiting for a file
     bool finished_ = false;
     std::vector<std::thread> threads_;
 };
@@ -599,8 +620,8 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     };
     const size_t workers = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
     std::vector<std::thread> threads;
-    for (size_t i = 1; i < workers; ++i) {
-        threads.emplace_back(work);
+    threads.reserve(workers);
+    while (threads.size() + 1 < workers && StartThread(threads, work)) {
     }
     work();
     for (std::thread& t : threads) {
