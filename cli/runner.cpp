@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <clocale>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -27,6 +29,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "button_format/button_format.h"
 #include "cli/memory_budget.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
@@ -35,6 +38,7 @@
 #include "conversion/messages.h"
 #include "files/console.h"
 #include "files/files.h"
+#include "picture/bitmap_header.h"
 #include "picture/picture_surface.h"
 
 namespace tavrel::cli {
@@ -140,27 +144,64 @@ class FolderMaker {
     QSet<QByteArray> madeSet_;
 };
 
-// What converting a file holds at its peak, from what its header announces
-// before anything is decoded. A picture: the working box, the crop, a
-// decoded copy and the text, 13 bytes a pixel. A button file: its drawing,
-// the working box and the crop, 12 bytes a pixel, at most a pixel for each
-// byte of the file and never more than the largest drawing. 0 when it cannot
-// be told, or when the reader refuses the picture unread for its size: the
-// conversion then reports the file without having held anything. whole: the
-// picture's bytes where they have been read already.
-qint64 PeakBytes(const Job& job, const QByteArray* whole) {
+// The width of a button file's first row, which fixes the drawing's, from the
+// file's head (the whole file when whole): the widest there is where the
+// head does not tell (a first row after a run of blanks), 0 for no row.
+qint64 FirstRowWidth(const QByteArray& head, bool whole) {
+    struct First : btn::RowSink {
+        bool Row(std::string_view) override { return false; }
+    } first;
+    btn::Reader reader(btn::Limits{}, &first);
+    if (reader.Feed(head.constData(), static_cast<size_t>(head.size())) && whole) {
+        reader.Finish();
+    }
+    if (reader.RowCount() > 0) {
+        return static_cast<qint64>(reader.Width());
+    }
+    return whole ? 0 : kMaxButtonColumns;
+}
+
+}  // namespace
+
+qint64 EstimatedPeakBytes(const Job& job, const QByteArray* whole) {
     if (job.fromStandardInput) {
         return 0;  // nothing to look at beforehand; it runs alone anyway
     }
-    if (job.direction == Direction::ToButton) {
-        // The header is near the start; only a picture whose size comes
-        // later (a JPEG after a large thumbnail) is looked at whole.
-        QByteArray head = whole != nullptr ? *whole : QByteArray();
-        qint64 fileSize = head.size();
-        QString error;
-        if (whole == nullptr && !ReadFileHead(job.input, 4096, &head, &fileSize, &error)) {
-            return 0;
+    QByteArray head = whole != nullptr ? *whole : QByteArray();
+    qint64 fileSize = head.size();
+    QString error;
+    // The header is near the start; a button file's first row may be 32 KiB.
+    const qint64 headBytes = job.direction == Direction::ToButton ? 4096 : kMaxButtonColumns + 64;
+    if (whole == nullptr && !ReadFileHead(job.input, headBytes, &head, &fileSize, &error)) {
+        return 0;
+    }
+    if (job.direction == Direction::ToBmp) {
+        const qint64 width = FirstRowWidth(head, head.size() == fileSize);
+        if (width > kMaxButtonColumns) {
+            return 0;  // refused once its first row is read
         }
+        // Drawn: a raster of the first row's width and the most rows (later
+        // rows may be short, which fails the drawing only once it is held),
+        // beside the rows read, no more than the file holds.
+        const qint64 rows = kMaxButtonRows;
+        const qint64 drawn =
+            4 * (width + 3) * (rows + 3) + std::min(fileSize, rows * (kMaxButtonColumns + 64));
+        // Converted: every row as wide as the first, so the file holds them
+        // all: the drawing, the working box and the crop, 4 bytes a pixel
+        // each, the bitmap's 3, and 1 for what the allocator rounds up
+        // (measured: 15.0 for the largest file).
+        const qint64 full = std::min(rows, fileSize / (width + 7) + 1);
+        return std::max(drawn, 16 * (width + 3) * (full + 3));
+    }
+    // A picture: the working box, the crop, a decoded copy and the text, 13
+    // bytes a pixel. A bitmap's size comes from its own header, also where
+    // Qt's reader cannot read that; only a picture whose size comes later
+    // (a JPEG after a large thumbnail) is looked at whole.
+    const BitmapPlan bitmap = PlanBitmap(head.left(kBitmapHeadBytes), fileSize);
+    QSize size(int(std::min<qint64>(bitmap.width, INT_MAX)),
+               int(std::min<qint64>(bitmap.rows, INT_MAX)));
+    int depth = 32;
+    if (bitmap.route == BitmapRoute::NotABitmap) {
         QBuffer buffer(&head);
         buffer.open(QIODevice::ReadOnly);
         // The name's extension first, as the loader does: asking every
@@ -171,21 +212,19 @@ qint64 PeakBytes(const Job& job, const QByteArray* whole) {
             OpenRegularFile(job.input, file, &error)) {
             reader.setDevice(&file);
         }
-        const QSize size = reader.size();
-        if (!size.isValid()) {
-            return 0;
-        }
-        const qint64 pixels = qint64(size.width()) * size.height();
-        const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
-        const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
-        return limit > 0 && pixels * depth / 8 > limit ? 0 : pixels * 13;
+        size = reader.size();
+        depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
     }
-    struct stat st {};
-    if (::stat(QFile::encodeName(job.input).constData(), &st) != 0) {
+    if (bitmap.route == BitmapRoute::Refused || !size.isValid()) {
         return 0;
     }
-    return std::min<qint64>(st.st_size, qint64(kMaxButtonRows) * kMaxButtonColumns) * 12;
+    // The reader refuses a picture over its limit unread.
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
+    return limit > 0 && pixels * depth / 8 > limit ? 0 : pixels * 13;
 }
+
+namespace {
 
 // Lets go of the files that outputs replace, on helper threads. Renaming a
 // new file over an old one frees the old one's storage inside the rename, and
@@ -308,8 +347,9 @@ class PrintedBoxes : public MessageBoxes {
     bool madeFolder_ = false;
 };
 
-// The window's picture boxes, one set per worker, placed where the window
-// places them: the core keeps no state of its own, so workers share nothing.
+// The window's picture boxes, placed where the window places them. Each job
+// has its own: the core keeps no state of its own, so workers share nothing,
+// and what a large picture held is given back with its share of the budget.
 struct Surfaces {
     Surfaces() {
         buttons.Move(5280, 3360, 3012, 492);
@@ -327,40 +367,11 @@ struct Outcome {
     QStringList messages;
 };
 
-Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget& memory) {
-    Outcome outcome;
-    outcome.ready = true;
-    if (!job.failure.isEmpty()) {
-        outcome.messages.append(job.failure);
-        return outcome;
-    }
-    // A small picture file is read once, as the loader would read it, for
-    // the estimate and the conversion alike; one that cannot be read is left
-    // to the conversion to report.
-    QByteArray picture;
-    QString unread;
-    const bool pictureRead = job.direction == Direction::ToButton && !job.fromStandardInput &&
-                             ReadSmallRegularFile(job.input, kPictureReadWholeLimit, &picture,
-                                                  &unread) == SmallFileRead::Read;
-    const qint64 peak = PeakBytes(job, pictureRead ? &picture : nullptr);
-    if (!memory.Take(peak)) {
-        outcome.messages.append(
-            FailureText(job.direction == Direction::ToButton ? kLoadAction : kOpenAction, job.input,
-                        QStringLiteral("not enough memory")));
-        return outcome;
-    }
-    if (gInterrupted.load()) {
-        // Interrupted while it waited for room: it never started.
-        memory.Give(peak);
-        return Outcome{};
-    }
-    PrintedBoxes boxes(job, folders);
-    SaveOptions save{false};
-    if (job.toStandardOutput) {
-        save.writeInstead = [](const QByteArray& data, QString* error) {
-            return WriteToDescriptor(STDOUT_FILENO, data, error);
-        };
-    }
+// The conversion of a job that may go ahead, its messages in boxes. False
+// when interrupted while it waited for standard input.
+bool ConvertFile(const Job& job, PrintedBoxes& boxes, const SaveOptions& save, QByteArray& picture,
+                 bool pictureRead, bool* written) {
+    Surfaces s;
     if (job.direction == Direction::ToButton) {
         // A picture reader looks ahead and back, which a pipe cannot do:
         // standard input is read whole first.
@@ -372,32 +383,80 @@ Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget&
                     QStringLiteral("more than %1 MB on standard input").arg(kMaxPipedPicture >> 20);
             }
             boxes.OkOnly(FailureText(kLoadAction, job.input, error), kLoadTitle);
-        } else {
-            outcome.written =
-                ConvertBitmapToButton(job.input, job.output, s.working, s.out, boxes, save,
-                                      job.fromStandardInput || pictureRead ? &picture : nullptr);
+            return true;
         }
-    } else {
-        ButtonSize size;
-        DrawResult drawn = DrawResult::NothingRead;
-        QFile piped;
-        if (!job.fromStandardInput) {
-            drawn = DrawButtonFile(job.input, s.buttons, boxes, size);
-        } else if (piped.open(STDIN_FILENO, QIODevice::ReadOnly)) {
-            drawn = DrawButtonFile(job.input, piped, s.buttons, boxes, size);
-        } else {
-            // Never the file named "-" in the current folder instead.
-            boxes.OkOnly(FailureText(kOpenAction, job.input, piped.errorString()), kOpenTitle);
-        }
-        // An empty file draws nothing without a word; the conversion then
-        // says there is nothing to convert, as the window's would.
-        if (drawn == DrawResult::Drawn ||
-            (drawn == DrawResult::NothingRead && boxes.texts.isEmpty())) {
-            outcome.written = ConvertDrawingToBitmap(s.buttons, size, s.working, s.out, job.output,
-                                                     boxes, save) == BitmapResult::Written;
-        }
+        *written = ConvertBitmapToButton(job.input, job.output, s.working, s.out, boxes, save,
+                                         job.fromStandardInput || pictureRead ? &picture : nullptr);
+        return true;
     }
-    memory.Give(peak);
+    ButtonSize size;
+    DrawResult drawn = DrawResult::NothingRead;
+    QFile piped;
+    if (!job.fromStandardInput) {
+        drawn = DrawButtonFile(job.input, s.buttons, boxes, size);
+    } else if (piped.open(STDIN_FILENO, QIODevice::ReadOnly)) {
+        drawn = DrawButtonFile(job.input, piped, s.buttons, boxes, size);
+    } else {
+        // Never the file named "-" in the current folder instead.
+        boxes.OkOnly(FailureText(kOpenAction, job.input, piped.errorString()), kOpenTitle);
+    }
+    // An empty file draws nothing without a word; the conversion then says
+    // there is nothing to convert, as the window's would.
+    if (drawn == DrawResult::Drawn || (drawn == DrawResult::NothingRead && boxes.texts.isEmpty())) {
+        *written = ConvertDrawingToBitmap(s.buttons, size, s.working, s.out, job.output, boxes,
+                                          save) == BitmapResult::Written;
+    }
+    return true;
+}
+
+Outcome Convert(const Job& job, FolderMaker& folders, MemoryBudget& memory) {
+    Outcome outcome;
+    outcome.ready = true;
+    if (!job.failure.isEmpty()) {
+        outcome.messages.append(job.failure);
+        return outcome;
+    }
+    PrintedBoxes boxes(job, folders);
+    const QString& action = job.direction == Direction::ToButton ? kLoadAction : kOpenAction;
+    qint64 held = 0;  // of the budget
+    try {
+        // A small picture file is read once, as the loader would read it,
+        // for the estimate and the conversion alike; one that cannot be read
+        // is left to the conversion to report.
+        QByteArray picture;
+        QString unread;
+        const bool pictureRead = job.direction == Direction::ToButton && !job.fromStandardInput &&
+                                 ReadSmallRegularFile(job.input, kPictureReadWholeLimit, &picture,
+                                                      &unread) == SmallFileRead::Read;
+        const qint64 peak = EstimatedPeakBytes(job, pictureRead ? &picture : nullptr);
+        if (!memory.Take(peak)) {
+            outcome.messages.append(
+                FailureText(action, job.input, QStringLiteral("not enough memory")));
+            return outcome;
+        }
+        held = peak;
+        if (gInterrupted.load()) {
+            // Interrupted while it waited for room: it never started.
+            memory.Give(held);
+            return Outcome{};
+        }
+        SaveOptions save{false};
+        if (job.toStandardOutput) {
+            save.writeInstead = [](const QByteArray& data, QString* error) {
+                return WriteToDescriptor(STDOUT_FILENO, data, error);
+            };
+        }
+        const bool started = ConvertFile(job, boxes, save, picture, pictureRead, &outcome.written);
+        memory.Give(std::exchange(held, 0));
+        if (!started) {
+            return Outcome{};
+        }
+    } catch (const std::bad_alloc&) {
+        // What Qt's containers throw where the conversion's own checks could
+        // not see it coming: the file fails, the run goes on.
+        memory.Give(held);
+        boxes.texts.append(FailureText(action, job.input, NotEnoughMemoryText()));
+    }
     outcome.messages = std::move(boxes.texts);
     return outcome;
 }
@@ -605,7 +664,6 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     Releaser releaser;
     std::atomic<size_t> next{0};
     auto work = [&] {
-        Surfaces surfaces;
         while (!gInterrupted.load()) {
             const size_t index = next.fetch_add(1);
             if (index >= jobs.size()) {
@@ -613,7 +671,7 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
             }
             const Job& job = jobs[index];
             const int replaced = job.failure.isEmpty() ? Releaser::Hold(job.target) : -1;
-            Outcome outcome = Convert(job, surfaces, folders, memory);
+            Outcome outcome = Convert(job, folders, memory);
             releaser.Release(replaced);
             reporter.Done(index, std::move(outcome));
         }

@@ -1,11 +1,20 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/plan.h"
 
 namespace tavrel::cli {
+
+// What converting a file holds at its peak, from what its header (or a
+// button file's first row) announces before anything is decoded; 0 when it
+// cannot be told, or when the file is refused unread for its size: the
+// conversion then reports it without having held anything. whole: the
+// file's bytes where they have been read already.
+qint64 EstimatedPeakBytes(const Job& job, const QByteArray* whole = nullptr);
 
 // Converts every job, options.jobs at a time (fewer where the system starts
 // no more threads), reports in input order and syncs the written files once

@@ -13,6 +13,8 @@
 #include <csignal>
 #include <functional>
 
+#include "cli/runner.h"
+#include "conversion/messages.h"
 #include "tests/support/test_files.h"
 
 namespace tavrel {
@@ -309,6 +311,50 @@ TEST_F(CliTest, TheProgressLineAndAnEndBeforeTheLastFile) {
                   }),
               Result(130, "", Said({"interrupted: 2 of 2 files not converted"})));
     EXPECT_EQ(Entries(Path("in")).filter(".Btn"), QStringList({"p10.Btn", "漢字.Btn"}));
+}
+
+// The budget's estimate of each kind of job covers the peak of a run, above
+// that of a small file of the same kind.
+TEST_F(CliTest, TheMemoryEstimateCoversTheRealPeak) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's own memory hides the conversion's";
+#endif
+    Put("large.btn", ("00000:" + QByteArray(8000, '3') + "\r\n").repeated(1000));
+    Put("small.btn", ButtonText({"3"}));
+    testing::BitmapRecipe bitmap = testing::WhiteBitmap(2000, 1500);
+    for (size_t i = 0; i < bitmap.pixels.size(); ++i) {
+        bitmap.pixels[i] = i % 3 * 0x404040;
+    }
+    Put("large.bmp", testing::MakeBitmap(bitmap));
+    bitmap.bitsPerPixel = 8;
+    Put("large8.bmp", testing::MakeBitmap(bitmap));
+    Put("small.bmp", Dot(0));
+    Put("small8.bmp", testing::MakeBitmap({4, 4, 8, false, false, false, std::vector(16, 0u)}));
+    QImage alpha(2000, 1500, QImage::Format_ARGB32);
+    alpha.fill(qRgba(0, 0, 0, 128));
+    alpha.save(Path("large.png"));
+    alpha.copy(0, 0, 4, 4).save(Path("small.png"));
+    const auto peak = [this](const QString& to, const QString& file) {
+        const Result run = Shell("/usr/bin/time -f %M \"$0\" -j1 -o out " + to + " " + file);
+        return run.err.split('\n', Qt::SkipEmptyParts).value(0).toLongLong() * 1024;
+    };
+    const struct {
+        const char *large, *small;
+        cli::Direction direction;
+    } kinds[] = {{"large.btn", "small.btn", cli::Direction::ToBmp},
+                 {"large.bmp", "small.bmp", cli::Direction::ToButton},
+                 {"large8.bmp", "small8.bmp", cli::Direction::ToButton},
+                 {"large.png", "small.png", cli::Direction::ToButton}};
+    for (const auto& kind : kinds) {
+        const QString to = kind.direction == cli::Direction::ToBmp ? "--to-bmp" : "--to-button";
+        const qint64 held = peak(to, kind.large) - peak(to, kind.small);
+        cli::Job job;
+        job.input = Path(kind.large);
+        job.direction = kind.direction;
+        const qint64 estimate = cli::EstimatedPeakBytes(job);
+        EXPECT_LE(held, estimate) << kind.large;
+        EXPECT_LE(estimate, 2 * held) << kind.large;  // nor is it far above
+    }
 }
 
 }  // namespace

@@ -176,6 +176,19 @@ const Row kRows[] = {
      "tavrel-convert: huge.pgm: Unable to load file huge.pgm Error: not enough memory\n"
      "tavrel-convert: big.pgm: Unable to load file big.pgm Error: not enough memory\n"
      "tavrel-convert: 2 of 3 files not converted\n"},
+    // A picture that cannot get its memory fails alone, with the load, draw
+    // or save message, and the run goes on; so does standard input.
+    {"OutOfMemory",
+     R"sh(need_plain_build; yes "$(printf '%032770d' 0 | tr 0 3)" | head -n 1000 > b.btn
+        for v in 100 200 700; do (ulimit -v $((v << 10)); "$TC" -j1 b.btn big.bmp 2>e; echo $?
+        sed 's/Unable to [a-z]* file [^ ]* Error: [Nn]ot enough memory.*/no memory/' e
+        head -c 6 big.Btn; rm big.Btn); done
+        (ulimit -v $((150 << 10)); head -c 200M /dev/zero | "$TC" --to-button -) 2>&1)sh",
+     "1\ntavrel-convert: b.btn: no memory\ntavrel-convert: 1 of 2 files not converted\n00000:"
+     "1\ntavrel-convert: b.btn: no memory\ntavrel-convert: 1 of 2 files not converted\n00000:"
+     "0\n00000:"
+     "tavrel-convert: -: Unable to load file - Error: Not enough memory for the picture\n",
+     ""},
     // Where the user may start no more processes, the run goes on without
     // helper threads, and Qt converts a large grey picture without its own.
     {"ThreadsThatCannotStart",
