@@ -50,10 +50,34 @@ namespace {
 constexpr qint64 kMaxPipedPicture = qint64(kPictureMemoryLimitMB) << 20;
 
 std::atomic<bool> gInterrupted{false};
+// Set while the run reads standard input, which may wait for ever.
+std::atomic<bool> gAwaitingInput{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
     gInterrupted.store(true);
+    if (gAwaitingInput.load()) {
+        // Nothing is written before standard input has been read whole, and
+        // a producer that sends nothing would hold the run for ever: it ends
+        // at once. Standard input is always the run's one file.
+        static constexpr char kText[] = "tavrel-convert: interrupted: 1 of 1 files not converted\n";
+        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+        ::_exit(130);
+    }
+}
+
+// Reads standard input through read, unless a signal has come: one that comes
+// while it waits ends the run in OnInterrupt. False when interrupted.
+template <typename Read>
+bool ReadStandardInput(Read&& read) {
+    gAwaitingInput.store(true);
+    // A signal caught just before it was set did not end the run.
+    const bool go = !gInterrupted.load();
+    if (go) {
+        read();
+    }
+    gAwaitingInput.store(false);
+    return go;
 }
 
 // Starts body on a thread of its own; false when the system starts no more
@@ -376,8 +400,13 @@ bool ConvertFile(const Job& job, PrintedBoxes& boxes, const SaveOptions& save, Q
         // A picture reader looks ahead and back, which a pipe cannot do:
         // standard input is read whole first.
         QString error;
-        if (job.fromStandardInput && ReadDescriptor(STDIN_FILENO, 0, kMaxPipedPicture, &picture,
-                                                    &error) != SmallFileRead::Read) {
+        SmallFileRead read = SmallFileRead::Read;
+        if (job.fromStandardInput && !ReadStandardInput([&] {
+                read = ReadDescriptor(STDIN_FILENO, 0, kMaxPipedPicture, &picture, &error);
+            })) {
+            return false;
+        }
+        if (read != SmallFileRead::Read) {
             if (error.isEmpty()) {
                 error =
                     QStringLiteral("more than %1 MB on standard input").arg(kMaxPipedPicture >> 20);
@@ -395,7 +424,10 @@ bool ConvertFile(const Job& job, PrintedBoxes& boxes, const SaveOptions& save, Q
     if (!job.fromStandardInput) {
         drawn = DrawButtonFile(job.input, s.buttons, boxes, size);
     } else if (piped.open(STDIN_FILENO, QIODevice::ReadOnly)) {
-        drawn = DrawButtonFile(job.input, piped, s.buttons, boxes, size);
+        if (!ReadStandardInput(
+                [&] { drawn = DrawButtonFile(job.input, piped, s.buttons, boxes, size); })) {
+            return false;
+        }
     } else {
         // Never the file named "-" in the current folder instead.
         boxes.OkOnly(FailureText(kOpenAction, job.input, piped.errorString()), kOpenTitle);

@@ -197,6 +197,15 @@ const Row kRows[] = {
         LIMIT="prlimit --nproc=1" other -j4 -o w --to-button a.bmp g.pgm; echo $?
         cat w/a.Btn; head -c 6 w/g.Btn)sh",
      "0\n00000:3\r\n00000:", ""},
+    // A signal ends a run that waits on standard input at once, once the
+    // program catches it.
+    {"SignalWhileWaitingOnInput",
+     R"sh(mkfifo p; for to in button bmp; do exec 3<>p; "$TC" --to-$to - <p 3<&- & pid=$!
+        until grep -q '^SigCgt:.*[4-7c-f]...$' /proc/$pid/status; do sleep 0.01; done
+        kill -TERM $pid; exec 3<&-; wait $pid; echo $?; done)sh",
+     "130\n130\n",
+     "tavrel-convert: interrupted: 1 of 1 files not converted\n"
+     "tavrel-convert: interrupted: 1 of 1 files not converted\n"},
     // "-" in a pipe: standard input to standard output, or "-o -"; what
     // cannot take part in a pipe is a usage error.
     {"StandardStreams", R"sh(
