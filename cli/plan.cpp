@@ -47,18 +47,6 @@ bool MatchesDirection(const QString& name, Direction direction) {
                          Qt::CaseInsensitive);
 }
 
-// A file's identity, links followed: its device and inode, so that a link or
-// another spelling of a path is still the same file.
-struct FileKey {
-    quint64 device = 0;
-    quint64 inode = 0;
-    friend bool operator==(const FileKey&, const FileKey&) = default;
-};
-
-size_t qHash(const FileKey& key, size_t seed = 0) {
-    return qHashMulti(seed, key.device, key.inode);
-}
-
 FileKey KeyOf(const struct stat& st) {
     return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
 }
@@ -334,8 +322,8 @@ class Planner {
     // output replaces it. Other names of the same file (links, hard links)
     // are inputs of their own: each has its own output.
     void noteInput(const FileKey& id, const QString& path) {
-        if (!inputs_.contains(id)) {
-            inputs_.insert(id, path);
+        if (!plan_.inputs.contains(id)) {
+            plan_.inputs.insert(id, path);
         }
     }
 
@@ -426,11 +414,11 @@ class Planner {
                                      : QStringLiteral("%1 (a link to %2)").arg(job.output, target);
             const bool claimed =
                 existing ? claimedFiles.contains(*existing) : claimedNames.contains(claimedName);
-            if (existing && inputs_.contains(*existing)) {
+            if (existing && plan_.inputs.contains(*existing)) {
                 job.failure = QStringLiteral(
                                   "not converted: its output would replace %1, an input of "
                                   "this run")
-                                  .arg(inputs_.value(*existing));
+                                  .arg(plan_.inputs.value(*existing));
             } else if (claimed) {
                 job.failure = QStringLiteral(
                                   "not converted: its output %1 is also the output "
@@ -456,12 +444,15 @@ class Planner {
     const Options& options_;
     Plan plan_;
     std::vector<Pending> pending_;
-    QHash<FileKey, QString> inputs_;                       // identity -> path as named
     QHash<QString, QString> entryFolders_;                 // folder as written -> key
     QHash<QString, QHash<QString, QStringList>> folders_;  // output folder -> files
 };
 
 }  // namespace
+
+size_t qHash(const FileKey& key, size_t seed) {
+    return qHashMulti(seed, key.device, key.inode);
+}
 
 QString OutputName(const QString& inputName, Direction direction) {
     const QString extension =

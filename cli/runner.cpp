@@ -441,7 +441,7 @@ bool ConvertFile(const Job& job, PrintedBoxes& boxes, const SaveOptions& save, Q
     return true;
 }
 
-Outcome Convert(const Job& job, FolderMaker& folders, MemoryBudget& memory) {
+Outcome Convert(const Job& job, const Plan& plan, FolderMaker& folders, MemoryBudget& memory) {
     Outcome outcome;
     outcome.ready = true;
     if (!job.failure.isEmpty()) {
@@ -478,6 +478,17 @@ Outcome Convert(const Job& job, FolderMaker& folders, MemoryBudget& memory) {
                 return WriteToDescriptor(STDOUT_FILENO, data, error);
             };
         }
+        // Where the write lands is looked at again as it is written: a link
+        // planted since the run was planned may lead to an input.
+        save.mayReplace = [&plan](const struct stat& st, QString* why) {
+            const auto input = plan.inputs.constFind(
+                FileKey{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)});
+            if (input == plan.inputs.constEnd()) {
+                return true;
+            }
+            *why = QStringLiteral("it would replace %1, an input of this run").arg(*input);
+            return false;
+        };
         const bool started = ConvertFile(job, boxes, save, picture, pictureRead, &outcome.written);
         memory.Give(std::exchange(held, 0));
         if (!started) {
@@ -684,7 +695,8 @@ class Reporter {
 
 }  // namespace
 
-int RunJobs(const std::vector<Job>& jobs, const Options& options) {
+int RunJobs(const Plan& plan, const Options& options) {
+    const std::vector<Job>& jobs = plan.jobs;
     CatchInterrupts();
     // The loader puts its allocation limit in force when first used; the
     // estimates of the first jobs must see it too.
@@ -703,7 +715,7 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
             }
             const Job& job = jobs[index];
             const int replaced = job.failure.isEmpty() ? Releaser::Hold(job.target) : -1;
-            Outcome outcome = Convert(job, folders, memory);
+            Outcome outcome = Convert(job, plan, folders, memory);
             releaser.Release(replaced);
             reporter.Done(index, std::move(outcome));
         }

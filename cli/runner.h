@@ -2,8 +2,6 @@
 
 #include <QByteArray>
 
-#include <vector>
-
 #include "cli/options.h"
 #include "cli/plan.h"
 
@@ -16,10 +14,10 @@ namespace tavrel::cli {
 // file's bytes where they have been read already.
 qint64 EstimatedPeakBytes(const Job& job, const QByteArray* whole = nullptr);
 
-// Converts every job, options.jobs at a time (fewer where the system starts
-// no more threads), reports in input order and syncs the written files once
-// at the end. Returns the exit status: 0 when every file converted without a
-// message, 1 otherwise, 130 when interrupted.
-int RunJobs(const std::vector<Job>& jobs, const Options& options);
+// Converts every job of the plan, options.jobs at a time (fewer where the
+// system starts no more threads), reports in input order and syncs the
+// written files once at the end. Returns the exit status: 0 when every file
+// converted without a message, 1 otherwise, 130 when interrupted.
+int RunJobs(const Plan& plan, const Options& options);
 
 }  // namespace tavrel::cli

@@ -197,6 +197,18 @@ const Row kRows[] = {
         LIMIT="prlimit --nproc=1" other -j4 -o w --to-button a.bmp g.pgm; echo $?
         cat w/a.Btn; head -c 6 w/g.Btn)sh",
      "0\n00000:3\r\n00000:", ""},
+    // A link planted while the run goes on (here while the first file's line
+    // waits in a full pipe) never leads a write to an input.
+    {"ALinkPlantedDuringTheRun",
+     R"sh(mkdir in && cp a.bmp in/1.bmp && cp a.bmp in/2.bmp && mkfifo f && exec 3<>f
+        dd if=/dev/zero of=f bs=4k count=64 oflag=nonblock 2>/dev/null
+        "$TC" --verbose -j1 -o out in/1.bmp in/2.bmp >f 3<&- & pid=$!
+        until [ -e out/1.Btn ] || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
+        ln -s ../in/1.bmp out/2.Btn; cat <&3 >/dev/null & wait $pid; echo $?; kill $!
+        head -c 2 in/1.bmp)sh",
+     "1\nBM",
+     "tavrel-convert: in/2.bmp: Unable to save file out/2.Btn Error: it would replace in/1.bmp, "
+     "an input of this run\ntavrel-convert: 1 of 2 files not converted\n"},
     // A signal ends a run that waits on standard input at once, once the
     // program catches it.
     {"SignalWhileWaitingOnInput",
