@@ -136,6 +136,20 @@ std::optional<FileKey> FileId(const QString& path) {
     return KeyOf(st);
 }
 
+// A standard descriptor's identity where it is a regular file: standard
+// output may be an input too ("1<>logo.btn").
+std::optional<FileKey> StandardFileId(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return KeyOf(st);
+}
+
+// Written over while it is read, the input would be lost: refused as cat
+// refuses it.
+const QString kInputIsOutput = QStringLiteral("input file is output file");
+
 // A folder's identity: its file identity once it exists, its cleaned
 // absolute path while it does not (then nothing is in it yet).
 QString FolderKey(const QString& folder) {
@@ -162,6 +176,10 @@ class Planner {
             job.input = job.output = QStringLiteral("-");
             job.direction = options_.direction;
             job.fromStandardInput = job.toStandardOutput = true;
+            const std::optional<FileKey> in = StandardFileId(STDIN_FILENO);
+            if (in && in == StandardFileId(STDOUT_FILENO)) {
+                job.failure = kInputIsOutput;
+            }
             plan_.jobs.push_back(std::move(job));
             return refuseBitmapsToATerminal();
         }
@@ -382,6 +400,10 @@ class Planner {
                 job.outputFolder.clear();
                 job.output = QStringLiteral("-");
                 job.toStandardOutput = true;
+                const std::optional<FileKey> out = StandardFileId(STDOUT_FILENO);
+                if (out && out == FileId(job.input)) {
+                    job.failure = kInputIsOutput;
+                }
                 plan_.jobs.push_back(std::move(job));
                 continue;
             }

@@ -209,6 +209,12 @@ const Row kRows[] = {
      "1\nBM",
      "tavrel-convert: in/2.bmp: Unable to save file out/2.Btn Error: it would replace in/1.bmp, "
      "an input of this run\ntavrel-convert: 1 of 2 files not converted\n"},
+    {"StandardOutputOnAnInput",
+     R"sh(cp a.bmp b.bmp; "$TC" -o - a.bmp 1<>a.bmp; echo $?
+        "$TC" --to-button - <b.bmp 1<>b.bmp; echo $?; cmp a.bmp b.bmp && head -c 2 a.bmp)sh",
+     "1\n1\nBM",
+     "tavrel-convert: a.bmp: input file is output file\n"
+     "tavrel-convert: -: input file is output file\n"},
     // A signal ends a run that waits on standard input at once, once the
     // program catches it.
     {"SignalWhileWaitingOnInput",
