@@ -180,6 +180,11 @@ QImage ReadWithQt(QIODevice& device, const QString& path, const RasterSource& ra
     if (size.isValid() && format != QImage::Format_Invalid &&
         bytes <= qint64(QImageReader::allocationLimit()) << 20) {
         image = raster(size, format);
+        if (image.isNull()) {
+            // Qt's reader would fail for it too, saying only that it could not read.
+            *error = NotEnoughMemoryText();
+            return image;
+        }
     }
     if (!reader.read(&image)) {
         *error = reader.errorString();

@@ -182,12 +182,12 @@ const Row kRows[] = {
      R"sh(need_plain_build; yes "$(printf '%032770d' 0 | tr 0 3)" | head -n 1000 > b.btn
         for v in 100 200 700; do (ulimit -v $((v << 10)); "$TC" -j1 b.btn big.bmp 2>e; echo $?
         sed 's/Unable to [a-z]* file [^ ]* Error: [Nn]ot enough memory.*/no memory/' e
-        head -c 6 big.Btn; rm big.Btn); done
+        head -c 6 big.Btn; rm big.Btn); done; (ulimit -v $((150 << 10)); "$TC" b.bmp) 2>&1
         (ulimit -v $((150 << 10)); head -c 200M /dev/zero | "$TC" --to-button -) 2>&1)sh",
      "1\ntavrel-convert: b.btn: no memory\ntavrel-convert: 1 of 2 files not converted\n00000:"
      "1\ntavrel-convert: b.btn: no memory\ntavrel-convert: 1 of 2 files not converted\n00000:"
-     "0\n00000:"
-     "tavrel-convert: -: Unable to load file - Error: Not enough memory for the picture\n",
+     "0\n00000:tavrel-convert: b.bmp: Unable to load file b.bmp Error: Not enough memory for the "
+     "picture\ntavrel-convert: -: Unable to load file - Error: Not enough memory for the picture\n",
      ""},
     // Where the user may start no more processes, the run goes on without
     // helper threads, and Qt converts a large grey picture without its own.
