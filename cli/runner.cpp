@@ -187,19 +187,16 @@ qint64 FirstRowWidth(const QByteArray& head, bool whole) {
 
 }  // namespace
 
-qint64 EstimatedPeakBytes(const Job& job, const QByteArray* whole) {
-    if (job.fromStandardInput) {
-        return 0;  // nothing to look at beforehand; it runs alone anyway
-    }
+qint64 EstimatedPeakBytes(const QString& input, Direction direction, const QByteArray* whole) {
     QByteArray head = whole != nullptr ? *whole : QByteArray();
     qint64 fileSize = head.size();
     QString error;
     // The header is near the start; a button file's first row may be 32 KiB.
-    const qint64 headBytes = job.direction == Direction::ToButton ? 4096 : kMaxButtonColumns + 64;
-    if (whole == nullptr && !ReadFileHead(job.input, headBytes, &head, &fileSize, &error)) {
+    const qint64 headBytes = direction == Direction::ToButton ? 4096 : kMaxButtonColumns + 64;
+    if (whole == nullptr && !ReadFileHead(input, headBytes, &head, &fileSize, &error)) {
         return 0;
     }
-    if (job.direction == Direction::ToBmp) {
+    if (direction == Direction::ToBmp) {
         const qint64 width = FirstRowWidth(head, head.size() == fileSize);
         if (width > kMaxButtonColumns) {
             return 0;  // refused once its first row is read
@@ -230,10 +227,10 @@ qint64 EstimatedPeakBytes(const Job& job, const QByteArray* whole) {
         buffer.open(QIODevice::ReadOnly);
         // The name's extension first, as the loader does: asking every
         // format whether it can read the header costs more than the read.
-        QImageReader reader(&buffer, QFileInfo(job.input).suffix().toLatin1().toLower());
+        QImageReader reader(&buffer, QFileInfo(input).suffix().toLatin1().toLower());
         QFile file;
         if (!reader.size().isValid() && fileSize > head.size() &&
-            OpenRegularFile(job.input, file, &error)) {
+            OpenRegularFile(input, file, &error)) {
             reader.setDevice(&file);
         }
         size = reader.size();
@@ -460,7 +457,11 @@ Outcome Convert(const Job& job, const Plan& plan, FolderMaker& folders, MemoryBu
         const bool pictureRead = job.direction == Direction::ToButton && !job.fromStandardInput &&
                                  ReadSmallRegularFile(job.input, kPictureReadWholeLimit, &picture,
                                                       &unread) == SmallFileRead::Read;
-        const qint64 peak = EstimatedPeakBytes(job, pictureRead ? &picture : nullptr);
+        // Standard input has nothing to look at beforehand; it runs alone.
+        const qint64 peak =
+            job.fromStandardInput
+                ? 0
+                : EstimatedPeakBytes(job.input, job.direction, pictureRead ? &picture : nullptr);
         if (!memory.Take(peak)) {
             outcome.messages.append(
                 FailureText(action, job.input, QStringLiteral("not enough memory")));

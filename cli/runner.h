@@ -7,12 +7,13 @@
 
 namespace tavrel::cli {
 
-// What converting a file holds at its peak, from what its header (or a
-// button file's first row) announces before anything is decoded; 0 when it
-// cannot be told, or when the file is refused unread for its size: the
-// conversion then reports it without having held anything. whole: the
+// What converting the file at input holds at its peak, from what its header
+// (or a button file's first row) announces before anything is decoded; 0
+// when it cannot be told, or when the file is refused unread for its size:
+// the conversion then reports it without having held anything. whole: the
 // file's bytes where they have been read already.
-qint64 EstimatedPeakBytes(const Job& job, const QByteArray* whole = nullptr);
+qint64 EstimatedPeakBytes(const QString& input, Direction direction,
+                          const QByteArray* whole = nullptr);
 
 // Converts every job of the plan, options.jobs at a time (fewer where the
 // system starts no more threads), reports in input order and syncs the
