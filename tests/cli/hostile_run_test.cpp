@@ -180,20 +180,21 @@ const Row kRows[] = {
     // or save message, and the run goes on; so does standard input.
     {"OutOfMemory",
      R"sh(need_plain_build; yes "$(printf '%032770d' 0 | tr 0 3)" | head -n 1000 > b.btn
-        for v in 100 200 700; do (ulimit -v $((v << 10)); "$TC" -j1 b.btn big.bmp 2>e; echo $?
+        for v in 100 700; do (ulimit -v $((v << 10)); "$TC" -j1 b.btn big.bmp 2>e; echo $?
         sed 's/Unable to [a-z]* file [^ ]* Error: [Nn]ot enough memory.*/no memory/' e
         head -c 6 big.Btn; rm big.Btn); done; (ulimit -v $((150 << 10)); "$TC" b.bmp) 2>&1
         (ulimit -v $((150 << 10)); head -c 200M /dev/zero | "$TC" --to-button -) 2>&1)sh",
-     "1\ntavrel-convert: b.btn: no memory\ntavrel-convert: 1 of 2 files not converted\n00000:"
      "1\ntavrel-convert: b.btn: no memory\ntavrel-convert: 1 of 2 files not converted\n00000:"
      "0\n00000:tavrel-convert: b.bmp: Unable to load file b.bmp Error: Not enough memory for the "
      "picture\ntavrel-convert: -: Unable to load file - Error: Not enough memory for the picture\n",
      ""},
     // Where the user may start no more processes, the run goes on without
-    // helper threads, and Qt converts a large grey picture without its own.
+    // helper threads, and Qt converts a large grey picture without its own
+    // (nor can the leak checker start its own: it is left out).
     {"ThreadsThatCannotStart",
      R"sh(mkdir -m 777 w && printf old > w/a.Btn && chmod 666 w/a.Btn
         { printf 'P5\n400 400\n255\n'; head -c 160000 /dev/zero; } > g.pgm
+        export ASAN_OPTIONS=detect_leaks=0
         LIMIT="prlimit --nproc=1" other -j4 -o w --to-button a.bmp g.pgm; echo $?
         cat w/a.Btn; head -c 6 w/g.Btn)sh",
      "0\n00000:3\r\n00000:", ""},
