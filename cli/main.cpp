@@ -83,5 +83,5 @@ int main(int argc, char** argv) {
     if (!plan.usageError.isEmpty()) {
         return UsageError(plan.usageError);
     }
-    return RunJobs(plan.jobs, parsed.options);
+    return RunJobs(plan, parsed.options);
 }

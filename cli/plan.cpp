@@ -47,18 +47,6 @@ bool MatchesDirection(const QString& name, Direction direction) {
                          Qt::CaseInsensitive);
 }
 
-// A file's identity, links followed: its device and inode, so that a link or
-// another spelling of a path is still the same file.
-struct FileKey {
-    quint64 device = 0;
-    quint64 inode = 0;
-    friend bool operator==(const FileKey&, const FileKey&) = default;
-};
-
-size_t qHash(const FileKey& key, size_t seed = 0) {
-    return qHashMulti(seed, key.device, key.inode);
-}
-
 FileKey KeyOf(const struct stat& st) {
     return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
 }
@@ -148,6 +136,20 @@ std::optional<FileKey> FileId(const QString& path) {
     return KeyOf(st);
 }
 
+// A standard descriptor's identity where it is a regular file: standard
+// output may be an input too ("1<>logo.btn").
+std::optional<FileKey> StandardFileId(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return KeyOf(st);
+}
+
+// Written over while it is read, the input would be lost: refused as cat
+// refuses it.
+const QString kInputIsOutput = QStringLiteral("input file is output file");
+
 // A folder's identity: its file identity once it exists, its cleaned
 // absolute path while it does not (then nothing is in it yet).
 QString FolderKey(const QString& folder) {
@@ -174,6 +176,10 @@ class Planner {
             job.input = job.output = QStringLiteral("-");
             job.direction = options_.direction;
             job.fromStandardInput = job.toStandardOutput = true;
+            const std::optional<FileKey> in = StandardFileId(STDIN_FILENO);
+            if (in && in == StandardFileId(STDOUT_FILENO)) {
+                job.failure = kInputIsOutput;
+            }
             plan_.jobs.push_back(std::move(job));
             return refuseBitmapsToATerminal();
         }
@@ -334,8 +340,8 @@ class Planner {
     // output replaces it. Other names of the same file (links, hard links)
     // are inputs of their own: each has its own output.
     void noteInput(const FileKey& id, const QString& path) {
-        if (!inputs_.contains(id)) {
-            inputs_.insert(id, path);
+        if (!plan_.inputs.contains(id)) {
+            plan_.inputs.insert(id, path);
         }
     }
 
@@ -394,6 +400,10 @@ class Planner {
                 job.outputFolder.clear();
                 job.output = QStringLiteral("-");
                 job.toStandardOutput = true;
+                const std::optional<FileKey> out = StandardFileId(STDOUT_FILENO);
+                if (out && out == FileId(job.input)) {
+                    job.failure = kInputIsOutput;
+                }
                 plan_.jobs.push_back(std::move(job));
                 continue;
             }
@@ -426,11 +436,11 @@ class Planner {
                                      : QStringLiteral("%1 (a link to %2)").arg(job.output, target);
             const bool claimed =
                 existing ? claimedFiles.contains(*existing) : claimedNames.contains(claimedName);
-            if (existing && inputs_.contains(*existing)) {
+            if (existing && plan_.inputs.contains(*existing)) {
                 job.failure = QStringLiteral(
                                   "not converted: its output would replace %1, an input of "
                                   "this run")
-                                  .arg(inputs_.value(*existing));
+                                  .arg(plan_.inputs.value(*existing));
             } else if (claimed) {
                 job.failure = QStringLiteral(
                                   "not converted: its output %1 is also the output "
@@ -456,12 +466,15 @@ class Planner {
     const Options& options_;
     Plan plan_;
     std::vector<Pending> pending_;
-    QHash<FileKey, QString> inputs_;                       // identity -> path as named
     QHash<QString, QString> entryFolders_;                 // folder as written -> key
     QHash<QString, QHash<QString, QStringList>> folders_;  // output folder -> files
 };
 
 }  // namespace
+
+size_t qHash(const FileKey& key, size_t seed) {
+    return qHashMulti(seed, key.device, key.inode);
+}
 
 QString OutputName(const QString& inputName, Direction direction) {
     const QString extension =

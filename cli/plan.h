@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -21,8 +22,20 @@ struct Job {
     bool toStandardOutput = false;   // output "-"; nothing is written to a file
 };
 
+// A file's identity, links followed: its device and inode, so that a link or
+// another spelling of a path is still the same file.
+struct FileKey {
+    quint64 device = 0;
+    quint64 inode = 0;
+    friend bool operator==(const FileKey&, const FileKey&) = default;
+};
+size_t qHash(const FileKey& key, size_t seed = 0);
+
 struct Plan {
     std::vector<Job> jobs;
+    // Every input found, by identity, as first named: no write of the run
+    // may replace one, also where a link planted later leads to it.
+    QHash<FileKey, QString> inputs;
     QString usageError;  // when set, nothing runs
 };
 

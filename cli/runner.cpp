@@ -11,18 +11,25 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <clocale>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cwchar>
 #include <deque>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "button_format/button_format.h"
 #include "cli/memory_budget.h"
 #include "conversion/bitmap_to_button.h"
 #include "conversion/button_render.h"
@@ -31,6 +38,7 @@
 #include "conversion/messages.h"
 #include "files/console.h"
 #include "files/files.h"
+#include "picture/bitmap_header.h"
 #include "picture/picture_surface.h"
 
 namespace tavrel::cli {
@@ -42,10 +50,49 @@ namespace {
 constexpr qint64 kMaxPipedPicture = qint64(kPictureMemoryLimitMB) << 20;
 
 std::atomic<bool> gInterrupted{false};
+// Set while the run reads standard input, which may wait for ever.
+std::atomic<bool> gAwaitingInput{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
     gInterrupted.store(true);
+    if (gAwaitingInput.load()) {
+        // Nothing is written before standard input has been read whole, and
+        // a producer that sends nothing would hold the run for ever: it ends
+        // at once. Standard input is always the run's one file.
+        static constexpr char kText[] = "tavrel-convert: interrupted: 1 of 1 files not converted\n";
+        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+        ::_exit(130);
+    }
+}
+
+// Reads standard input through read, unless a signal has come: one that comes
+// while it waits ends the run in OnInterrupt. False when interrupted.
+template <typename Read>
+bool ReadStandardInput(Read&& read) {
+    gAwaitingInput.store(true);
+    // A signal caught just before it was set did not end the run.
+    const bool go = !gInterrupted.load();
+    if (go) {
+        read();
+    }
+    gAwaitingInput.store(false);
+    return go;
+}
+
+// Starts body on a thread of its own; false when the system starts no more
+// (a limit on the user's processes, no memory for a stack): the run then
+// goes on with the threads it has.
+template <typename Body>
+bool StartThread(std::vector<std::thread>& threads, Body&& body) {
+    try {
+        threads.emplace_back(std::forward<Body>(body));
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 // The first Ctrl-C (or SIGTERM, or a hang-up of the terminal) lets the files
@@ -121,52 +168,84 @@ class FolderMaker {
     QSet<QByteArray> madeSet_;
 };
 
-// What converting a file holds at its peak, from what its header announces
-// before anything is decoded. A picture: the working box, the crop, a
-// decoded copy and the text, 13 bytes a pixel. A button file: its drawing,
-// the working box and the crop, 12 bytes a pixel, at most a pixel for each
-// byte of the file and never more than the largest drawing. 0 when it cannot
-// be told, or when the reader refuses the picture unread for its size: the
-// conversion then reports the file without having held anything. whole: the
-// picture's bytes where they have been read already.
-qint64 PeakBytes(const Job& job, const QByteArray* whole) {
-    if (job.fromStandardInput) {
-        return 0;  // nothing to look at beforehand; it runs alone anyway
+// The width of a button file's first row, which fixes the drawing's, from the
+// file's head (the whole file when whole): the widest there is where the
+// head does not tell (a first row after a run of blanks), 0 for no row.
+qint64 FirstRowWidth(const QByteArray& head, bool whole) {
+    struct First : btn::RowSink {
+        bool Row(std::string_view) override { return false; }
+    } first;
+    btn::Reader reader(btn::Limits{}, &first);
+    if (reader.Feed(head.constData(), static_cast<size_t>(head.size())) && whole) {
+        reader.Finish();
     }
-    if (job.direction == Direction::ToButton) {
-        // The header is near the start; only a picture whose size comes
-        // later (a JPEG after a large thumbnail) is looked at whole.
-        QByteArray head = whole != nullptr ? *whole : QByteArray();
-        qint64 fileSize = head.size();
-        QString error;
-        if (whole == nullptr && !ReadFileHead(job.input, 4096, &head, &fileSize, &error)) {
-            return 0;
+    if (reader.RowCount() > 0) {
+        return static_cast<qint64>(reader.Width());
+    }
+    return whole ? 0 : kMaxButtonColumns;
+}
+
+}  // namespace
+
+qint64 EstimatedPeakBytes(const QString& input, Direction direction, const QByteArray* whole) {
+    QByteArray head = whole != nullptr ? *whole : QByteArray();
+    qint64 fileSize = head.size();
+    QString error;
+    // The header is near the start; a button file's first row may be 32 KiB.
+    const qint64 headBytes = direction == Direction::ToButton ? 4096 : kMaxButtonColumns + 64;
+    if (whole == nullptr && !ReadFileHead(input, headBytes, &head, &fileSize, &error)) {
+        return 0;
+    }
+    if (direction == Direction::ToBmp) {
+        const qint64 width = FirstRowWidth(head, head.size() == fileSize);
+        if (width > kMaxButtonColumns) {
+            return 0;  // refused once its first row is read
         }
+        // Drawn: a raster of the first row's width and the most rows (later
+        // rows may be short, which fails the drawing only once it is held),
+        // beside the rows read, no more than the file holds.
+        const qint64 rows = kMaxButtonRows;
+        const qint64 drawn =
+            4 * (width + 3) * (rows + 3) + std::min(fileSize, rows * (kMaxButtonColumns + 64));
+        // Converted: every row as wide as the first, so the file holds them
+        // all: the drawing, the working box and the crop, 4 bytes a pixel
+        // each, the bitmap's 3, and 1 for what the allocator rounds up
+        // (measured: 15.0 for the largest file).
+        const qint64 full = std::min(rows, fileSize / (width + 7) + 1);
+        return std::max(drawn, 16 * (width + 3) * (full + 3));
+    }
+    // A picture: the working box, the crop, a decoded copy and the text, 13
+    // bytes a pixel. A bitmap's size comes from its own header, also where
+    // Qt's reader cannot read that; only a picture whose size comes later
+    // (a JPEG after a large thumbnail) is looked at whole.
+    const BitmapPlan bitmap = PlanBitmap(head.left(kBitmapHeadBytes), fileSize);
+    QSize size(int(std::min<qint64>(bitmap.width, INT_MAX)),
+               int(std::min<qint64>(bitmap.rows, INT_MAX)));
+    int depth = 32;
+    if (bitmap.route == BitmapRoute::NotABitmap) {
         QBuffer buffer(&head);
         buffer.open(QIODevice::ReadOnly);
         // The name's extension first, as the loader does: asking every
         // format whether it can read the header costs more than the read.
-        QImageReader reader(&buffer, QFileInfo(job.input).suffix().toLatin1().toLower());
+        QImageReader reader(&buffer, QFileInfo(input).suffix().toLatin1().toLower());
         QFile file;
         if (!reader.size().isValid() && fileSize > head.size() &&
-            OpenRegularFile(job.input, file, &error)) {
+            OpenRegularFile(input, file, &error)) {
             reader.setDevice(&file);
         }
-        const QSize size = reader.size();
-        if (!size.isValid()) {
-            return 0;
-        }
-        const qint64 pixels = qint64(size.width()) * size.height();
-        const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
-        const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
-        return limit > 0 && pixels * depth / 8 > limit ? 0 : pixels * 13;
+        size = reader.size();
+        depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
     }
-    struct stat st {};
-    if (::stat(QFile::encodeName(job.input).constData(), &st) != 0) {
+    if (bitmap.route == BitmapRoute::Refused || !size.isValid()) {
         return 0;
     }
-    return std::min<qint64>(st.st_size, qint64(kMaxButtonRows) * kMaxButtonColumns) * 12;
+    // The reader refuses a picture over its limit unread.
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
+    return limit > 0 && pixels * depth / 8 > limit ? 0 : pixels * 13;
 }
+
+namespace {
 
 // Lets go of the files that outputs replace, on helper threads. Renaming a
 // new file over an old one frees the old one's storage inside the rename, and
@@ -177,11 +256,6 @@ qint64 PeakBytes(const Job& job, const QByteArray* whole) {
 // it is closed here instead, off the conversions and several at a time.
 class Releaser {
   public:
-    Releaser() {
-        for (int i = 0; i < kThreads; ++i) {
-            threads_.emplace_back([this] { closeQueued(); });
-        }
-    }
     ~Releaser() { Finish(); }
 
     // The regular file at path, held (as a path only: nothing is opened, so
@@ -203,8 +277,14 @@ class Releaser {
         }
         {
             const std::lock_guard lock(mutex_);
-            // Bounded, so a slow device cannot pile up open files.
-            if (!finished_ && queue_.size() < kMaxQueued) {
+            // A helper starts only when a file waits and none is free, so a
+            // run that replaces nothing starts none; where none can start,
+            // the file is let go of here. Bounded, so a slow device cannot
+            // pile up open files.
+            if (!finished_ && idle_ == 0 && threads_.size() < kThreads) {
+                StartThread(threads_, [this] { closeQueued(); });
+            }
+            if (!finished_ && !threads_.empty() && queue_.size() < kMaxQueued) {
                 queue_.push_back(fd);
                 wake_.notify_one();
                 return;
@@ -233,7 +313,9 @@ class Releaser {
     void closeQueued() {
         for (;;) {
             std::unique_lock lock(mutex_);
+            ++idle_;
             wake_.wait(lock, [this] { return finished_ || !queue_.empty(); });
+            --idle_;
             if (queue_.empty()) {
                 return;
             }
@@ -247,6 +329,7 @@ class Releaser {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<int> queue_;
+    int idle_ = 0;  // helpers waiting for a file
     bool finished_ = false;
     std::vector<std::thread> threads_;
 };
@@ -285,8 +368,9 @@ class PrintedBoxes : public MessageBoxes {
     bool madeFolder_ = false;
 };
 
-// The window's picture boxes, one set per worker, placed where the window
-// places them: the core keeps no state of its own, so workers share nothing.
+// The window's picture boxes, placed where the window places them. Each job
+// has its own: the core keeps no state of its own, so workers share nothing,
+// and what a large picture held is given back with its share of the budget.
 struct Surfaces {
     Surfaces() {
         buttons.Move(5280, 3360, 3012, 492);
@@ -304,79 +388,150 @@ struct Outcome {
     QStringList messages;
 };
 
-Outcome Convert(const Job& job, Surfaces& s, FolderMaker& folders, MemoryBudget& memory) {
+// The conversion of a job that may go ahead, its messages in boxes. False
+// when interrupted while it waited for standard input.
+bool ConvertFile(const Job& job, PrintedBoxes& boxes, const SaveOptions& save, QByteArray& picture,
+                 bool pictureRead, bool* written) {
+    Surfaces s;
+    if (job.direction == Direction::ToButton) {
+        // A picture reader looks ahead and back, which a pipe cannot do:
+        // standard input is read whole first.
+        QString error;
+        SmallFileRead read = SmallFileRead::Read;
+        if (job.fromStandardInput && !ReadStandardInput([&] {
+                read = ReadDescriptor(STDIN_FILENO, 0, kMaxPipedPicture, &picture, &error);
+            })) {
+            return false;
+        }
+        if (read != SmallFileRead::Read) {
+            if (error.isEmpty()) {
+                error =
+                    QStringLiteral("more than %1 MB on standard input").arg(kMaxPipedPicture >> 20);
+            }
+            boxes.OkOnly(FailureText(kLoadAction, job.input, error), kLoadTitle);
+            return true;
+        }
+        *written = ConvertBitmapToButton(job.input, job.output, s.working, s.out, boxes, save,
+                                         job.fromStandardInput || pictureRead ? &picture : nullptr);
+        return true;
+    }
+    ButtonSize size;
+    DrawResult drawn = DrawResult::NothingRead;
+    QFile piped;
+    if (!job.fromStandardInput) {
+        drawn = DrawButtonFile(job.input, s.buttons, boxes, size);
+    } else if (piped.open(STDIN_FILENO, QIODevice::ReadOnly)) {
+        if (!ReadStandardInput(
+                [&] { drawn = DrawButtonFile(job.input, piped, s.buttons, boxes, size); })) {
+            return false;
+        }
+    } else {
+        // Never the file named "-" in the current folder instead.
+        boxes.OkOnly(FailureText(kOpenAction, job.input, piped.errorString()), kOpenTitle);
+    }
+    // An empty file draws nothing without a word; the conversion then says
+    // there is nothing to convert, as the window's would.
+    if (drawn == DrawResult::Drawn || (drawn == DrawResult::NothingRead && boxes.texts.isEmpty())) {
+        *written = ConvertDrawingToBitmap(s.buttons, size, s.working, s.out, job.output, boxes,
+                                          save) == BitmapResult::Written;
+    }
+    return true;
+}
+
+Outcome Convert(const Job& job, const Plan& plan, FolderMaker& folders, MemoryBudget& memory) {
     Outcome outcome;
     outcome.ready = true;
     if (!job.failure.isEmpty()) {
         outcome.messages.append(job.failure);
         return outcome;
     }
-    // A small picture file is read once, as the loader would read it, for
-    // the estimate and the conversion alike; one that cannot be read is left
-    // to the conversion to report.
-    QByteArray picture;
-    QString unread;
-    const bool pictureRead = job.direction == Direction::ToButton && !job.fromStandardInput &&
-                             ReadSmallRegularFile(job.input, kPictureReadWholeLimit, &picture,
-                                                  &unread) == SmallFileRead::Read;
-    const qint64 peak = PeakBytes(job, pictureRead ? &picture : nullptr);
-    if (!memory.Take(peak)) {
-        outcome.messages.append(
-            FailureText(job.direction == Direction::ToButton ? kLoadAction : kOpenAction, job.input,
-                        QStringLiteral("not enough memory")));
-        return outcome;
-    }
-    if (gInterrupted.load()) {
-        // Interrupted while it waited for room: it never started.
-        memory.Give(peak);
-        return Outcome{};
-    }
     PrintedBoxes boxes(job, folders);
-    SaveOptions save{false};
-    if (job.toStandardOutput) {
-        save.writeInstead = [](const QByteArray& data, QString* error) {
-            return WriteToDescriptor(STDOUT_FILENO, data, error);
-        };
-    }
-    if (job.direction == Direction::ToButton) {
-        // A picture reader looks ahead and back, which a pipe cannot do:
-        // standard input is read whole first.
-        QString error;
-        if (job.fromStandardInput && ReadDescriptor(STDIN_FILENO, 0, kMaxPipedPicture, &picture,
-                                                    &error) != SmallFileRead::Read) {
-            if (error.isEmpty()) {
-                error =
-                    QStringLiteral("more than %1 MB on standard input").arg(kMaxPipedPicture >> 20);
+    const QString& action = job.direction == Direction::ToButton ? kLoadAction : kOpenAction;
+    qint64 held = 0;  // of the budget
+    try {
+        // A small picture file is read once, as the loader would read it,
+        // for the estimate and the conversion alike; one that cannot be read
+        // is left to the conversion to report.
+        QByteArray picture;
+        QString unread;
+        const bool pictureRead = job.direction == Direction::ToButton && !job.fromStandardInput &&
+                                 ReadSmallRegularFile(job.input, kPictureReadWholeLimit, &picture,
+                                                      &unread) == SmallFileRead::Read;
+        // Standard input has nothing to look at beforehand; it runs alone.
+        const qint64 peak =
+            job.fromStandardInput
+                ? 0
+                : EstimatedPeakBytes(job.input, job.direction, pictureRead ? &picture : nullptr);
+        if (!memory.Take(peak)) {
+            outcome.messages.append(
+                FailureText(action, job.input, QStringLiteral("not enough memory")));
+            return outcome;
+        }
+        held = peak;
+        if (gInterrupted.load()) {
+            // Interrupted while it waited for room: it never started.
+            memory.Give(held);
+            return Outcome{};
+        }
+        SaveOptions save{false};
+        if (job.toStandardOutput) {
+            save.writeInstead = [](const QByteArray& data, QString* error) {
+                return WriteToDescriptor(STDOUT_FILENO, data, error);
+            };
+        }
+        // Where the write lands is looked at again as it is written: a link
+        // planted since the run was planned may lead to an input.
+        save.mayReplace = [&plan](const struct stat& st, QString* why) {
+            const auto input = plan.inputs.constFind(
+                FileKey{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)});
+            if (input == plan.inputs.constEnd()) {
+                return true;
             }
-            boxes.OkOnly(FailureText(kLoadAction, job.input, error), kLoadTitle);
-        } else {
-            outcome.written =
-                ConvertBitmapToButton(job.input, job.output, s.working, s.out, boxes, save,
-                                      job.fromStandardInput || pictureRead ? &picture : nullptr);
+            *why = QStringLiteral("it would replace %1, an input of this run").arg(*input);
+            return false;
+        };
+        const bool started = ConvertFile(job, boxes, save, picture, pictureRead, &outcome.written);
+        memory.Give(std::exchange(held, 0));
+        if (!started) {
+            return Outcome{};
         }
-    } else {
-        ButtonSize size;
-        DrawResult drawn = DrawResult::NothingRead;
-        QFile piped;
-        if (!job.fromStandardInput) {
-            drawn = DrawButtonFile(job.input, s.buttons, boxes, size);
-        } else if (piped.open(STDIN_FILENO, QIODevice::ReadOnly)) {
-            drawn = DrawButtonFile(job.input, piped, s.buttons, boxes, size);
-        } else {
-            // Never the file named "-" in the current folder instead.
-            boxes.OkOnly(FailureText(kOpenAction, job.input, piped.errorString()), kOpenTitle);
-        }
-        // An empty file draws nothing without a word; the conversion then
-        // says there is nothing to convert, as the window's would.
-        if (drawn == DrawResult::Drawn ||
-            (drawn == DrawResult::NothingRead && boxes.texts.isEmpty())) {
-            outcome.written = ConvertDrawingToBitmap(s.buttons, size, s.working, s.out, job.output,
-                                                     boxes, save) == BitmapResult::Written;
-        }
+    } catch (const std::bad_alloc&) {
+        // What Qt's containers throw where the conversion's own checks could
+        // not see it coming: the file fails, the run goes on.
+        memory.Give(held);
+        boxes.texts.append(FailureText(action, job.input, NotEnoughMemoryText()));
     }
-    memory.Give(peak);
     outcome.messages = std::move(boxes.texts);
     return outcome;
+}
+
+// The longest start of text that takes at most columns on a terminal, each
+// character by its display width: two for most of a double-width script,
+// none for a combining mark. Widths are Unicode's, whatever the locale.
+QString FitColumns(const QString& text, int columns) {
+    static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    const locale_t previous = utf8 != locale_t{} ? ::uselocale(utf8) : locale_t{};
+    int used = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        char32_t c = text[end].unicode();
+        qsizetype next = end + 1;
+        if (QChar::isHighSurrogate(c) && next < text.size() && text[next].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[end], text[next++]);
+        }
+        // A character without a width of its own (unassigned) takes one.
+        const int shown = ::wcwidth(static_cast<wchar_t>(c));
+        const int width = shown < 0 ? 1 : shown;
+        if (used + width > columns) {
+            break;
+        }
+        used += width;
+        end = next;
+    }
+    if (previous != locale_t{}) {
+        ::uselocale(previous);
+    }
+    return text.left(end);
 }
 
 // False when the stream could not take the text.
@@ -511,7 +666,7 @@ class Reporter {
         winsize size{};
         if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) {
             // Never wrap: a wrapped line could not be overwritten in place.
-            line.truncate(size.ws_col - 1);
+            line = FitColumns(line, size.ws_col - 1);
         }
         WriteOut(stderr, QStringLiteral("\r\033[K") + line);
         shown_ = true;
@@ -541,7 +696,8 @@ class Reporter {
 
 }  // namespace
 
-int RunJobs(const std::vector<Job>& jobs, const Options& options) {
+int RunJobs(const Plan& plan, const Options& options) {
+    const std::vector<Job>& jobs = plan.jobs;
     CatchInterrupts();
     // The loader puts its allocation limit in force when first used; the
     // estimates of the first jobs must see it too.
@@ -553,7 +709,6 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
     Releaser releaser;
     std::atomic<size_t> next{0};
     auto work = [&] {
-        Surfaces surfaces;
         while (!gInterrupted.load()) {
             const size_t index = next.fetch_add(1);
             if (index >= jobs.size()) {
@@ -561,15 +716,15 @@ int RunJobs(const std::vector<Job>& jobs, const Options& options) {
             }
             const Job& job = jobs[index];
             const int replaced = job.failure.isEmpty() ? Releaser::Hold(job.target) : -1;
-            Outcome outcome = Convert(job, surfaces, folders, memory);
+            Outcome outcome = Convert(job, plan, folders, memory);
             releaser.Release(replaced);
             reporter.Done(index, std::move(outcome));
         }
     };
     const size_t workers = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
     std::vector<std::thread> threads;
-    for (size_t i = 1; i < workers; ++i) {
-        threads.emplace_back(work);
+    threads.reserve(workers);
+    while (threads.size() + 1 < workers && StartThread(threads, work)) {
     }
     work();
     for (std::thread& t : threads) {

@@ -138,6 +138,16 @@ bool SaveFileAtomically(const QString& path, const QByteArray& data, const SaveO
     }
     WriteOptions write;
     write.sync = options.syncEachFile;
+    if (options.mayReplace) {
+        write.mayReplace = [&options](const struct stat& existing, std::string* refused) {
+            QString text;
+            if (options.mayReplace(existing, &text)) {
+                return true;
+            }
+            *refused = text.toStdString();
+            return false;
+        };
+    }
     std::string why;
     if (!WriteFileAtomically(QFile::encodeName(path).toStdString(),
                              std::string_view(data.constData(), static_cast<size_t>(data.size())),

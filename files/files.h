@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/stat.h>
+
 #include <functional>
 
 namespace tavrel {
@@ -53,6 +55,9 @@ struct SaveOptions {
     // Where set, the bytes go here instead (standard output, say): no file
     // is looked up, made or replaced, and path only names them in messages.
     std::function<bool(const QByteArray& data, QString* error)> writeInstead;
+    // Asked about the file about to be replaced (the end of a link chain),
+    // with its status, just before it is; false with *why refuses the save.
+    std::function<bool(const struct stat& existing, QString* why)> mayReplace;
 };
 
 // Replaces (or creates) path with exactly data, atomically: the bytes go to a

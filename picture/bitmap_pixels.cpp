@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "button_format/button_format.h"
 #include "picture/picture_surface.h"
 
 namespace tavrel {
@@ -58,12 +59,27 @@ int ImageRow(const BitmapPlan& plan, std::int64_t fileRow) {
 
 }  // namespace
 
+const std::array<OverWhiteRow, 256>& OverWhiteTable() {
+    static const std::array<OverWhiteRow, 256> table = [] {
+        std::array<OverWhiteRow, 256> t{};
+        for (int a = 0; a < 256; ++a) {
+            for (int c = 0; c < 256; ++c) {
+                t[a][c] = static_cast<std::uint8_t>(btn::OverWhite(c, a));
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
 QImage ReadBitFields(QIODevice& device, const BitmapPlan& plan, const RasterSource& raster,
                      QString* error) {
     const Channel red(plan.masks[0]), green(plan.masks[1]), blue(plan.masks[2]);
     const Channel alpha(plan.masks[3]);
     const bool transparent = plan.masks[3] != 0;
-    QImage image = raster(SizeOf(plan), transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const auto& overWhite = OverWhiteTable();
+    // Opaque at once, so that the picture is read straight into its box.
+    QImage image = raster(SizeOf(plan), QImage::Format_RGB32);
     if (image.isNull()) {
         *error = NotEnoughMemoryText();
         return image;
@@ -86,7 +102,8 @@ QImage ReadBitFields(QIODevice& device, const BitmapPlan& plan, const RasterSour
             if (bytes == 4) {
                 pixel |= std::uint32_t(in[2]) << 16 | std::uint32_t(in[3]) << 24;
             }
-            out[x] = qRgba(red(pixel), green(pixel), blue(pixel), transparent ? alpha(pixel) : 255);
+            const QRgb rgb = qRgb(red(pixel), green(pixel), blue(pixel));
+            out[x] = transparent ? FlatPixel(overWhite[alpha(pixel)], rgb) : rgb;
         }
     }
     return image;
@@ -231,7 +248,7 @@ bool PaletteCoversPixels(const QImage& indexed, QString* error) {
     const int entries = indexed.colorCount();
     const QImage bytes = indexed.format() == QImage::Format_Indexed8
                              ? indexed
-                             : indexed.convertToFormat(QImage::Format_Indexed8);
+                             : ConvertedFormat(indexed, QImage::Format_Indexed8);
     for (int y = 0; y < bytes.height(); ++y) {
         const uchar* line = bytes.constScanLine(y);
         for (int x = 0; x < bytes.width(); ++x) {

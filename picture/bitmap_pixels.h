@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 
 #include "picture/bitmap_header.h"
@@ -15,10 +17,20 @@ namespace tavrel {
 // when there is no memory for it.
 using RasterSource = std::function<QImage(QSize size, QImage::Format format)>;
 
+// A channel laid over white at each alpha: OverWhiteTable()[a][c] is
+// round((c * a + 255 * (255 - a)) / 255).
+using OverWhiteRow = std::array<std::uint8_t, 256>;
+const std::array<OverWhiteRow, 256>& OverWhiteTable();
+// A pixel of straight (not premultiplied) alpha, made opaque over white by
+// the table's row for its alpha.
+inline QRgb FlatPixel(const OverWhiteRow& overWhite, QRgb pixel) {
+    return qRgb(overWhite[qRed(pixel)], overWhite[qGreen(pixel)], overWhite[qBlue(pixel)]);
+}
+
 // Reads a BitFields bitmap. An n-bit channel value v becomes
 // round(v * 255 / (2^n - 1)): 31 of 31 is 255, 20 of 31 is 165, 1 of 1 is
-// 255. With an alpha mask the image has alpha. On failure a null image and a
-// description.
+// 255. With an alpha mask each pixel is laid over white. On failure a null
+// image and a description.
 QImage ReadBitFields(QIODevice& device, const BitmapPlan& plan, const RasterSource& raster,
                      QString* error);
 

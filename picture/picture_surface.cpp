@@ -22,6 +22,8 @@ namespace tavrel {
 namespace {
 
 constexpr std::uint32_t kWhiteRgb = 0xFFFFFFFFu;
+// 96 dots per inch, which every bitmap written states.
+constexpr int kDotsPerMetre = 3780;
 
 // Large rasters ask for transparent huge pages before their memory is first
 // touched: faulting in a 48 MB raster 4 KiB at a time costs more than all the
@@ -48,30 +50,77 @@ void AdviseHugePages(QImage& image) {
 QImage NewRaster(int w, int h, QImage::Format format = QImage::Format_RGB32) {
     QImage image(w, h, format);
     AdviseHugePages(image);
+    // Set now, while the raster is no one else's: set on a shared one, as
+    // the bitmap writer would, it would copy the whole raster.
+    image.setDotsPerMeterX(kDotsPerMetre);
+    image.setDotsPerMeterY(kDotsPerMetre);
     return image;
 }
 
-// Pictures with transparency are shown on the boxes' white background; the
-// converters only ever see opaque 32-bit RGB.
-QImage Opaque(const QImage& picture) {
-    if (picture.isNull()) {
-        return picture;
+}  // namespace
+
+QImage ConvertedFormat(const QImage& image, QImage::Format format) {
+    // Qt shares out the conversion of this many pixels or more.
+    constexpr qsizetype kShared = qsizetype(2) << 16;
+    if (image.isNull() || image.format() == format ||
+        qsizetype(image.width()) * image.height() < kShared) {
+        return image.convertToFormat(format);
     }
-    if (picture.format() == QImage::Format_RGB32) {
+    QImage out = NewRaster(image.width(), image.height(), format);
+    const int rows = std::max(1, int((kShared - 1) / image.width()));
+    for (int y = 0; y < image.height() && !out.isNull(); y += rows) {
+        const int h = std::min(rows, image.height() - y);
+        QImage strip(image.constScanLine(y), image.width(), h, image.bytesPerLine(),
+                     image.format());
+        strip.setColorTable(image.colorTable());
+        const QImage converted = strip.convertToFormat(format);
+        if (converted.isNull()) {
+            return QImage();
+        }
+        for (int i = 0; i < h; ++i) {
+            std::memcpy(out.scanLine(y + i), converted.constScanLine(i),
+                        size_t(std::min(out.bytesPerLine(), converted.bytesPerLine())));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Pictures with transparency are shown on the boxes' white background, each
+// channel laid over white exactly; the converters only ever see opaque
+// 32-bit RGB. A picture held nowhere else is flattened in place.
+QImage Opaque(QImage picture) {
+    if (picture.isNull() || picture.format() == QImage::Format_RGB32) {
         return picture;
     }
     if (!picture.hasAlphaChannel()) {
-        return picture.convertToFormat(QImage::Format_RGB32);
+        return ConvertedFormat(picture, QImage::Format_RGB32);
     }
-    QImage flat = NewRaster(picture.width(), picture.height());
-    if (flat.isNull()) {
-        return flat;
+    // Premultiplied channels are already c * a / 255: white adds 255 - a.
+    const bool premultiplied = picture.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
+    const QImage::Format format =
+        premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32;
+    if (picture.format() != format) {
+        picture = ConvertedFormat(picture, format);
     }
-    flat.fill(kWhiteRgb);
-    QPainter painter(&flat);
-    painter.drawImage(0, 0, picture);
-    painter.end();
-    return flat;
+    if (picture.isNull() || picture.bits() == nullptr) {
+        return QImage();  // no memory for the conversion or the copy
+    }
+    const auto& overWhite = OverWhiteTable();
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb p = line[x];
+            const int a = qAlpha(p);
+            line[x] = premultiplied ? qRgb(std::min(255, qRed(p) + 255 - a),
+                                           std::min(255, qGreen(p) + 255 - a),
+                                           std::min(255, qBlue(p) + 255 - a))
+                                    : FlatPixel(overWhite[a], p);
+        }
+    }
+    picture.reinterpretAsFormat(QImage::Format_RGB32);
+    return picture;
 }
 
 // Copies a w by h block of 32-bit pixels; the caller has clipped it.
@@ -131,6 +180,11 @@ QImage ReadWithQt(QIODevice& device, const QString& path, const RasterSource& ra
     if (size.isValid() && format != QImage::Format_Invalid &&
         bytes <= qint64(QImageReader::allocationLimit()) << 20) {
         image = raster(size, format);
+        if (image.isNull()) {
+            // Qt's reader would fail for it too, saying only that it could not read.
+            *error = NotEnoughMemoryText();
+            return image;
+        }
     }
     if (!reader.read(&image)) {
         *error = reader.errorString();
@@ -372,17 +426,15 @@ QImage DecodePicture(QIODevice& input, const QString& path, QString* error,
     if (image.isNull()) {
         return image;  // with the reader's description
     }
-    image = Opaque(image);
+    image = Opaque(std::move(image));
     if (image.isNull()) {
         *error = NotEnoughMemoryText();
     }
     return image;
 }
 
-}  // namespace
-
-QImage LoadPicture(const QString& path, QString* error, const PictureTarget& target) {
-    LimitReaders();
+// A picture file, read whole when it is small; path gives the format a guess.
+QImage LoadFile(const QString& path, QString* error, const PictureTarget& target) {
     // A picture of a few megabytes at most is read whole and decoded from
     // memory; a larger one is streamed from the file, so it is never held
     // twice.
@@ -406,13 +458,33 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
     return DecodePicture(*device, path, error, target);
 }
 
+// Runs a load, which fails with the memory text where Qt's containers throw
+// (a picture's data read whole, a header rewritten before its pixels).
+template <typename Load>
+QImage NullWithoutMemory(QString* error, Load&& load) {
+    LimitReaders();
+    try {
+        return load();
+    } catch (const std::bad_alloc&) {
+        *error = NotEnoughMemoryText();
+        return QImage();
+    }
+}
+
+}  // namespace
+
+QImage LoadPicture(const QString& path, QString* error, const PictureTarget& target) {
+    return NullWithoutMemory(error, [&] { return LoadFile(path, error, target); });
+}
+
 QImage LoadPicture(const QByteArray& data, const QString& name, QString* error,
                    const PictureTarget& target) {
-    LimitReaders();
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    return DecodePicture(buffer, name, error, target);
+    return NullWithoutMemory(error, [&] {
+        QBuffer buffer;
+        buffer.setData(data);
+        buffer.open(QIODevice::ReadOnly);
+        return DecodePicture(buffer, name, error, target);
+    });
 }
 
 QString NotEnoughMemoryText() {
@@ -420,10 +492,18 @@ QString NotEnoughMemoryText() {
 }
 
 QByteArray EncodeBitmap(const QImage& image) {
-    QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    rgb.setDotsPerMeterX(3780);
-    rgb.setDotsPerMeterY(3780);
+    QImage rgb = ConvertedFormat(image, QImage::Format_RGB32);
+    // A raster of this program's own states it already, and is not copied.
+    rgb.setDotsPerMeterX(kDotsPerMetre);
+    rgb.setDotsPerMeterY(kDotsPerMetre);
     QByteArray bytes;
+    try {
+        // The whole file at once: grown as the writer writes, it would be
+        // moved and held twice over.
+        bytes.reserve(14 + 40 + qsizetype((rgb.width() * 3 + 3) & ~3) * rgb.height());
+    } catch (const std::bad_alloc&) {
+        return QByteArray();
+    }
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "bmp");
@@ -437,7 +517,9 @@ bool SavePicture(const QImage& image, const QString& path, const SaveOptions& op
                  QString* error) {
     const QByteArray bytes = EncodeBitmap(image);
     if (bytes.isEmpty()) {
-        *error = QStringLiteral("The picture cannot be encoded as a bitmap");
+        // A picture that is there fails for want of memory only.
+        *error = image.isNull() ? QStringLiteral("The picture cannot be encoded as a bitmap")
+                                : NotEnoughMemoryText();
         return false;
     }
     return SaveFileAtomically(path, bytes, options, error);

@@ -146,6 +146,12 @@ QImage LoadPicture(const QString& path, QString* error, const PictureTarget& tar
 QImage LoadPicture(const QByteArray& data, const QString& name, QString* error,
                    const PictureTarget& target = {});
 
+// As image.convertToFormat(format), a strip of rows at a time when large:
+// Qt shares a large conversion out to its own threads, and waits for ever
+// for one it cannot start (where the user may start no more processes).
+// Null when there is no memory for it.
+QImage ConvertedFormat(const QImage& image, QImage::Format format);
+
 // The description for a picture or surface that cannot get its memory.
 QString NotEnoughMemoryText();
 

@@ -13,6 +13,8 @@
 #include <csignal>
 #include <functional>
 
+#include "cli/runner.h"
+#include "conversion/messages.h"
 #include "tests/support/test_files.h"
 
 namespace tavrel {
@@ -269,21 +271,22 @@ tavrel-convert: 4 of 6 files not converted
 }
 
 TEST_F(CliTest, TheProgressLineAndAnEndBeforeTheLastFile) {
-    for (int i = 10; i < 15; ++i) {
-        Put(QStringLiteral("in/p%1.bmp").arg(i), Dot(0));
+    for (const QString name : {"p10", "漢字", "p11", "p12", "p13", "p14"}) {
+        Put("in/" + name + ".bmp", Dot(0));
     }
-    // The progress line, on a terminal only, cut to one column less than its width.
+    // The progress line, on a terminal only, cut to one column less than its
+    // width, a double-width character counting two.
     int master = -1, slave = -1;
     const winsize narrow{24, 12, 0, 0};
     ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &narrow), 0);
     const auto onTerminal = [slave] { ::dup2(slave, STDERR_FILENO); };
     EXPECT_EQ(Run({"in/p10.bmp"}, onTerminal), kConverted);  // one file: no progress to show
-    EXPECT_EQ(Run({"-j1", "in/p10.bmp", "in/p11.bmp"}, onTerminal), kConverted);
+    EXPECT_EQ(Run({"-j1", "in/p10.bmp", "in/漢字.bmp"}, onTerminal), kConverted);
     ::close(slave);
     QByteArray screen(4096, '\0');
     screen.truncate(::read(master, screen.data(), screen.size()));
     ::close(master);
-    EXPECT_EQ(screen, "\r\033[K[1/2] in/p1\r\033[K[2/2] in/p1\r\033[K");
+    EXPECT_EQ(QString(screen), "\r\033[K[1/2] in/p1\r\033[K[2/2] in/漢\r\033[K");
     // A closed output ("| head -1"), and a hang-up waiting at the start.
     EXPECT_EQ(
         Run({"--verbose", "-j1", "in/p10.bmp", "in/p11.bmp", "in/p12.bmp"},
@@ -307,7 +310,38 @@ TEST_F(CliTest, TheProgressLineAndAnEndBeforeTheLastFile) {
                       ::raise(SIGHUP);
                   }),
               Result(130, "", Said({"interrupted: 2 of 2 files not converted"})));
-    EXPECT_EQ(Entries(Path("in")).filter(".Btn"), QStringList({"p10.Btn", "p11.Btn"}));
+    EXPECT_EQ(Entries(Path("in")).filter(".Btn"), QStringList({"p10.Btn", "漢字.Btn"}));
+}
+
+// The budget's estimate of each kind of job covers the peak of a run, above
+// that of a small file of the same kind.
+TEST_F(CliTest, TheMemoryEstimateCoversTheRealPeak) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's own memory hides the conversion's";
+#endif
+    Put("large.btn", ("00000:" + QByteArray(8000, '3') + "\r\n").repeated(1000));
+    Put("small.btn", ButtonText({"3"}));
+    testing::BitmapRecipe black = testing::WhiteBitmap(2000, 1500);
+    black.pixels.assign(black.pixels.size(), 0);
+    Put("large.bmp", testing::MakeBitmap(black));  // read straight into the working box
+    Put("small.bmp", Dot(0));
+    QImage alpha(2000, 1500, QImage::Format_ARGB32);  // read by Qt, then laid over white
+    alpha.fill(qRgba(0, 0, 0, 128));
+    alpha.save(Path("large.png"));
+    alpha.copy(0, 0, 4, 4).save(Path("small.png"));
+    for (const QString type : {"btn", "bmp", "png"}) {
+        const bool toBmp = type == "btn";
+        const auto peak = [&](const QString& name) {
+            const Result run = Shell(QString("/usr/bin/time -f %M \"$0\" -o out --to-%1 %2.%3")
+                                         .arg(toBmp ? "bmp" : "button", name, type));
+            return run.err.split('\n', Qt::SkipEmptyParts).value(0).toLongLong() * 1024;
+        };
+        const qint64 held = peak("large") - peak("small");
+        const qint64 estimate = cli::EstimatedPeakBytes(
+            Path("large." + type), toBmp ? cli::Direction::ToBmp : cli::Direction::ToButton);
+        EXPECT_LE(held, estimate) << type.toStdString();
+        EXPECT_LE(estimate, 2 * held) << type.toStdString();  // nor far above it
+    }
 }
 
 }  // namespace

@@ -24,13 +24,16 @@ struct Row {
 };
 
 // other: runs the program as a user that is not root (as root: nobody, from
-// a copy in the folder, since the build may lie where nobody may not go).
-// need_root: skips a row that needs root.
+// a copy in the folder, since the build may lie where nobody may not go),
+// through $LIMIT where set. need_root, need_plain_build: skip a row that
+// needs root, or the whole address space that the address sanitizer takes.
 const char kPrelude[] =
     "chmod 755 . && { [ \"$(id -u)\" != 0 ] || cp \"$TC\" .tc; }\n"
-    "other() { if [ \"$(id -u)\" = 0 ]; then "
-    "setpriv --reuid=65534 --regid=65534 --clear-groups ./.tc \"$@\"; else \"$TC\" \"$@\"; fi; }\n"
-    "need_root() { [ \"$(id -u)\" = 0 ] || exit 77; }\n";
+    "other() { if [ \"$(id -u)\" = 0 ]; then setpriv --reuid=65534 --regid=65534 "
+    "--clear-groups $LIMIT ./.tc \"$@\"; else $LIMIT \"$TC\" \"$@\"; fi; }\n"
+    "skip() { echo \"$1\" >&2; exit 77; }\n"
+    "need_root() { [ \"$(id -u)\" = 0 ] || skip 'needs root'; }\n"
+    "need_plain_build() { ! grep -q __asan_init \"$TC\" || skip 'needs a build without ASan'; }\n";
 
 void PutInputs(const QString& dir) {
     using testing::Dot;
@@ -65,7 +68,7 @@ TEST_P(HostileRunTest, Row) {
     QProcess::execute("chmod", {"-R", "u+rwx", dir.path()});
     std::filesystem::remove_all(dir.path().toStdString());
     if (bash.exitCode() == 77) {
-        GTEST_SKIP() << "needs root";
+        GTEST_SKIP() << err;
     }
     EXPECT_EQ(out, GetParam().out);
     EXPECT_EQ(err, GetParam().err);
@@ -170,6 +173,55 @@ const Row kRows[] = {
      "tavrel-convert: huge.pgm: Unable to load file huge.pgm Error: not enough memory\n"
      "tavrel-convert: big.pgm: Unable to load file big.pgm Error: not enough memory\n"
      "tavrel-convert: 2 of 3 files not converted\n"},
+    // A picture that cannot get its memory fails alone, with the load, draw
+    // or save message, and the run goes on; so does standard input.
+    {"OutOfMemory",
+     R"sh(need_plain_build; yes "$(printf '%032770d' 0 | tr 0 3)" | head -n 1000 > b.btn
+        for v in 100 700; do (ulimit -v $((v << 10)); "$TC" -j1 b.btn big.bmp 2>e; echo $?
+        sed 's/Unable to [a-z]* file [^ ]* Error: [Nn]ot enough memory.*/no memory/' e
+        head -c 6 big.Btn; rm big.Btn); done; (ulimit -v $((150 << 10)); "$TC" b.bmp) 2>&1
+        (ulimit -v $((150 << 10)); head -c 200M /dev/zero | "$TC" --to-button -) 2>&1)sh",
+     "1\ntavrel-convert: b.btn: no memory\ntavrel-convert: 1 of 2 files not converted\n00000:"
+     "0\n00000:tavrel-convert: b.bmp: Unable to load file b.bmp Error: Not enough memory for the "
+     "picture\ntavrel-convert: -: Unable to load file - Error: Not enough memory for the picture\n",
+     ""},
+    // Where the user may start no more processes, the run goes on without
+    // helper threads, and Qt converts a large grey picture without its own
+    // (nor can the leak checker start its own: it is left out).
+    {"ThreadsThatCannotStart",
+     R"sh(mkdir -m 777 w && printf old > w/a.Btn && chmod 666 w/a.Btn
+        { printf 'P5\n400 400\n255\n'; head -c 160000 /dev/zero; } > g.pgm
+        export ASAN_OPTIONS=detect_leaks=0
+        LIMIT="prlimit --nproc=1" other -j4 -o w --to-button a.bmp g.pgm; echo $?
+        cat w/a.Btn; head -c 6 w/g.Btn)sh",
+     "0\n00000:3\r\n00000:", ""},
+    // A link planted while the run goes on (here while the first file's line
+    // waits in a full pipe) never leads a write to an input.
+    {"ALinkPlantedDuringTheRun",
+     R"sh(mkdir in && cp a.bmp in/1.bmp && cp a.bmp in/2.bmp && mkfifo f && exec 3<>f
+        dd if=/dev/zero of=f bs=4k count=64 oflag=nonblock 2>/dev/null
+        "$TC" --verbose -j1 -o out in/1.bmp in/2.bmp >f 3<&- & pid=$!
+        until [ -e out/1.Btn ] || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
+        ln -s ../in/1.bmp out/2.Btn; cat <&3 >/dev/null & wait $pid; echo $?; kill $!
+        head -c 2 in/1.bmp)sh",
+     "1\nBM",
+     "tavrel-convert: in/2.bmp: Unable to save file out/2.Btn Error: it would replace in/1.bmp, "
+     "an input of this run\ntavrel-convert: 1 of 2 files not converted\n"},
+    {"StandardOutputOnAnInput",
+     R"sh(cp a.bmp b.bmp; "$TC" -o - a.bmp 1<>a.bmp; echo $?
+        "$TC" --to-button - <b.bmp 1<>b.bmp; echo $?; cmp a.bmp b.bmp && head -c 2 a.bmp)sh",
+     "1\n1\nBM",
+     "tavrel-convert: a.bmp: input file is output file\n"
+     "tavrel-convert: -: input file is output file\n"},
+    // A signal ends a run that waits on standard input at once, once the
+    // program catches it.
+    {"SignalWhileWaitingOnInput",
+     R"sh(mkfifo p; for to in button bmp; do exec 3<>p; "$TC" --to-$to - <p 3<&- & pid=$!
+        until grep -q '^SigCgt:.*[4-7c-f]...$' /proc/$pid/status; do sleep 0.01; done
+        kill -TERM $pid; exec 3<&-; wait $pid; echo $?; done)sh",
+     "130\n130\n",
+     "tavrel-convert: interrupted: 1 of 1 files not converted\n"
+     "tavrel-convert: interrupted: 1 of 1 files not converted\n"},
     // "-" in a pipe: standard input to standard output, or "-o -"; what
     // cannot take part in a pipe is a usage error.
     {"StandardStreams", R"sh(

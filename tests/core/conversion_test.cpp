@@ -51,6 +51,9 @@ TEST_F(ConversionTest, BitmapsBecomeTheLevelsOfTheirContent) {
     for (const std::uint32_t red : {255u, 224u, 223u, 161u, 160u, 97u, 96u, 0u}) {
         reds.pixels[x++] = red << 16 | (red > 128 ? 0 : 0xFFFF);
     }
+    // Red 223 at alpha 251 is 223.502 over white, at alpha 252 223.376.
+    BitmapRecipe alpha = Kind(WhiteBitmap(4, 3, {{1, 1, 0xFBDF0000}, {2, 1, 0xFCDF0000}}), 32);
+    alpha.alpha = true;
     const BitmapRecipe dots =
         WhiteBitmap(9, 6, {{2, 1, 0}, {3, 1, 0x808080}, {4, 2, 0xC0C0C0}, {7, 4, 0}});
     const QString dotsRows = "320000|001000|000000|000003";
@@ -64,6 +67,7 @@ TEST_F(ConversionTest, BitmapsBecomeTheLevelsOfTheirContent) {
         {"red alone decides", reds, "3001122333"},
         {"pure red is content, written white", WhiteBitmap(4, 3, {{1, 1, 0xFF0000}, {2, 1, 255}}),
          "03"},
+        {"transparency over white, rounded to the nearest", alpha, "01"},
         {"one pixel", WhiteBitmap(10, 8, {{5, 7, 0}}), "3"},
         {"two", WhiteBitmap(10, 8, {{3, 2, 0x808080}, {6, 4, 0xC0C0C0}}), "2000|0000|0001"},
         {"at the left and top edges", WhiteBitmap(3, 3, {{0, 0, 0}, {0, 2, 0x808080}}), "3|0|2"},

@@ -72,15 +72,24 @@ TEST(PictureSurface, PaintPictureCopiesRegionsCutAtEveryEdge) {
 
 TEST(LoadPicture, ReadsByContentOntoWhiteAndStreamsLargeBitmaps) {
     QTemporaryDir dir;
-    QImage argb(3, 1, QImage::Format_ARGB32);
+    QImage argb(5, 1, QImage::Format_ARGB32);
     argb.setPixel(0, 0, qRgba(0, 0, 0, 0));
     argb.setPixel(1, 0, qRgba(0, 0, 0, 255));
     argb.setPixel(2, 0, qRgba(128, 128, 128, 255));
+    argb.setPixel(3, 0, qRgba(223, 0, 0, 251));  // over white 223.502, 4.498, 4.498
+    argb.setPixel(4, 0, qRgba(223, 0, 0, 252));
     ASSERT_TRUE(argb.save(dir.filePath("png.bmp"), "PNG"));
     QString error;
     const QImage loaded = LoadPicture(dir.filePath("png.bmp"), &error);
     EXPECT_EQ(loaded.format(), QImage::Format_RGB32);
-    EXPECT_EQ(testing::Levels(loaded), QStringList{"032"});
+    EXPECT_EQ(testing::Levels(loaded.copy(0, 0, 3, 1)), QStringList{"032"});
+    EXPECT_EQ(loaded.pixel(3, 0), qRgb(224, 4, 4));
+    EXPECT_EQ(loaded.pixel(4, 0), qRgb(223, 3, 3));
+    QImage premultiplied(1, 1, QImage::Format_ARGB32_Premultiplied);
+    premultiplied.fill(0xFBDC0000u);  // red 220 of at most 251: 224 over white
+    PictureSurface shown = Pixels(1, 1);
+    shown.SetPicture(premultiplied);
+    EXPECT_EQ(shown.Image().pixel(0, 0), qRgb(224, 4, 4));
 
     // Past a few megabytes a bitmap is read from the file as it is decoded.
     const QByteArray large = testing::MakeBitmap(

@@ -75,10 +75,16 @@ QByteArray MakeBitmap(const BitmapRecipe& recipe) {
         colours += LittleEndian({p}, 4);
     }
     return BuildBitmap({.bits = recipe.bitsPerPixel,
-                        .compression = recipe.rle ? 1 : 0,  // BI_RLE8 or BI_RGB
+                        .compression = recipe.rle     ? 1
+                                       : recipe.alpha ? 3
+                                                      : 0,
+                        .masks = recipe.alpha
+                                     ? std::vector<std::int64_t>{0xFF0000, 0xFF00, 0xFF, 0xFF000000}
+                                     : std::vector<std::int64_t>{},
                         .pixels = data,
                         .width = recipe.width,
                         .height = recipe.topDown ? -recipe.height : recipe.height,
+                        .header = recipe.alpha ? 124 : 40,  // v5, as image editors write it
                         .palette = colours});
 }
 

@@ -36,7 +36,8 @@ struct BitmapRecipe {
     int height = 0;
     int bitsPerPixel = 24;  // 8, 16, 24 or 32
     bool topDown = false;
-    bool rle = false;  // 8 bits only; never top-down
+    bool rle = false;    // 8 bits only; never top-down
+    bool alpha = false;  // 32 bits only: bit fields with alpha, pixels 0xAARRGGBB
     std::vector<std::uint32_t> pixels;
 };
 QByteArray MakeBitmap(const BitmapRecipe& recipe);
