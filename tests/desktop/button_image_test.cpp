@@ -46,7 +46,5 @@ TEST(ButtonImagePlugin, KeepsTheAllocationLimit) {
     QImageReader::setAllocationLimit(before);
 }
 
-}
-
 }  // namespace
 }  // namespace tavrel
