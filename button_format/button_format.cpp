@@ -1,6 +1,7 @@
 #include "button_format/button_format.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace tavrel::btn {
@@ -29,6 +30,25 @@ constexpr std::array<char, 256> kLevels = [] {
 
 constexpr bool IsDelimiter(char c) {
     return c == '\r' || c == '\n' || c == ',';
+}
+
+const char* FindDelimiter(const char* p, const char* end) {
+    while (p != end && !IsDelimiter(*p)) {
+        ++p;
+    }
+    return p;
+}
+
+// The rest of a row longer than any drawing is only looked through: memchr
+// does that many times faster than a loop over the bytes. Each search stops
+// where the one before found a delimiter, so none looks past the row's end.
+const char* SkipToDelimiter(const char* p, const char* end) {
+    for (const char delimiter : {'\n', '\r', ','}) {
+        if (const void* found = std::memchr(p, delimiter, static_cast<std::size_t>(end - p))) {
+            end = static_cast<const char*>(found);
+        }
+    }
+    return end;
 }
 
 }  // namespace
@@ -164,9 +184,12 @@ void Reader::consume(const char* p, const char* end) {
             }
             atRecordStart_ = false;
         }
-        const char* q = p;
-        while (q != end && !IsDelimiter(*q)) {
-            ++q;
+        // Byte by byte while the bytes are kept, then only looked through.
+        const char* kept = p + std::min(static_cast<std::size_t>(end - p),
+                                        keep_ - std::min(keep_, record_.size()));
+        const char* q = FindDelimiter(p, kept);
+        if (q == kept) {
+            q = SkipToDelimiter(q, end);
         }
         const auto length = static_cast<std::size_t>(q - p);
         if (record_.size() < keep_) {
