@@ -5,23 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
-
-#include <filesystem>
-
 #include "tests/support/test_files.h"
 
 namespace tavrel {
 namespace {
-
-struct Row {
-    const char* name;
-    const char* script;
-    const char* out;  // the script's standard output
-    const char* err;  // and its standard error
-};
 
 // other: runs the program as a user that is not root (as root: nobody, from
 // a copy in the folder, since the build may lie where nobody may not go),
@@ -46,35 +33,19 @@ void PutInputs(const QString& dir) {
     testing::WriteAll(dir + "/huge.pgm", "P5\n20000 20000\n255\n");
 }
 
-void PrintTo(const Row& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class HostileRunTest : public ::testing::TestWithParam<Row> {};
+class HostileRunTest : public ::testing::TestWithParam<testing::ScriptRow> {};
 
 TEST_P(HostileRunTest, Row) {
-    QTemporaryDir dir;
-    dir.setAutoRemove(false);  // names that are not UTF-8 are removed below
-    PutInputs(dir.path());
-    QProcess bash;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TC", TAVREL_CONVERT_PATH);
-    bash.setProcessEnvironment(env);
-    bash.setWorkingDirectory(dir.path());
-    bash.start("bash", {"-c", QString(kPrelude) + GetParam().script});
-    ASSERT_TRUE(bash.waitForFinished(-1));
-    const std::string out = bash.readAllStandardOutput().toStdString();
-    const std::string err = bash.readAllStandardError().toStdString();
-    QProcess::execute("chmod", {"-R", "u+rwx", dir.path()});
-    std::filesystem::remove_all(dir.path().toStdString());
-    if (bash.exitCode() == 77) {
-        GTEST_SKIP() << err;
+    const testing::ScriptRun run = testing::RunScript(QString(kPrelude) + GetParam().script,
+                                                      {"TC=" TAVREL_CONVERT_PATH}, PutInputs);
+    if (run.skipped) {
+        GTEST_SKIP() << run.err;
     }
-    EXPECT_EQ(out, GetParam().out);
-    EXPECT_EQ(err, GetParam().err);
+    EXPECT_EQ(run.out, GetParam().out);
+    EXPECT_EQ(run.err, GetParam().err);
 }
 
-const Row kRows[] = {
+const testing::ScriptRow kRows[] = {
     // Closed descriptors are /dev/null, never a file the run writes.
     {"ClosedStandardDescriptors",
      R"sh("$TC" --verbose -j2 a.bmp junk.bmp big.bmp <&- >&- 2>&-; echo $?

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "tests/desktop/read_cases.h"
 #include "tests/support/test_files.h"
@@ -96,44 +95,25 @@ TEST(Thumbnailer, RunsFromItsEntry) {
 
 // Each row a bash script run in a fresh folder holding in.btn; it starts the
 // program as "$TT" and prints what must be checked with the usual tools.
-struct Row {
-    const char* name;
-    const char* script;
-    const char* out;  // the script's standard output
-    const char* err;  // and its standard error
-};
-
 // large: the largest file the window reads, 1000 rows of 32764 pixels.
 const char kPrelude[] =
     "printf '00000:0123\\r\\n00001:3210\\r\\n' > in.btn\n"
     "large() { yes \"00000:$(head -c 32764 /dev/zero | tr '\\0' 3)\" | head -n 1000 > large.btn; "
     "}\n";
 
-void PrintTo(const Row& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class ThumbnailerRunTest : public ::testing::TestWithParam<Row> {};
+class ThumbnailerRunTest : public ::testing::TestWithParam<testing::ScriptRow> {};
 
 TEST_P(ThumbnailerRunTest, Row) {
-    QTemporaryDir dir;
-    dir.setAutoRemove(false);  // names that are not UTF-8 are removed below
-    QProcess bash;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TT", TAVREL_BIN_DIR "/tavrel-thumbnailer");
-    bash.setProcessEnvironment(env);
-    bash.setWorkingDirectory(dir.path());
-    bash.start("bash", {"-c", QString(kPrelude) + GetParam().script});
-    ASSERT_TRUE(bash.waitForFinished(-1));
-    std::filesystem::remove_all(dir.path().toStdString());
-    if (bash.exitCode() == 77) {
-        GTEST_SKIP() << bash.readAllStandardError().toStdString();  // the row says why
+    const testing::ScriptRun run = testing::RunScript(QString(kPrelude) + GetParam().script,
+                                                      {"TT=" TAVREL_BIN_DIR "/tavrel-thumbnailer"});
+    if (run.skipped) {
+        GTEST_SKIP() << run.err;  // the row says why
     }
-    EXPECT_EQ(bash.readAllStandardOutput().toStdString(), GetParam().out);
-    EXPECT_EQ(bash.readAllStandardError().toStdString(), GetParam().err);
+    EXPECT_EQ(run.out, GetParam().out);
+    EXPECT_EQ(run.err, GetParam().err);
 }
 
-const Row kRows[] = {
+const testing::ScriptRow kRows[] = {
     // A full disk: the write fails, the old thumbnail stays whole.
     {"FullDisk",
      R"sh([ "$(id -u)" = 0 ] && mkdir full && mount -t tmpfs -o size=64k tmpfs full || {

@@ -3,8 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 namespace tavrel::testing {
@@ -130,6 +133,29 @@ QByteArray ButtonText(const QStringList& rows) {
         text += QByteArray::number(i).rightJustified(5, '0') + ':' + rows[i].toLatin1() + "\r\n";
     }
     return text;
+}
+
+ScriptRun RunScript(const QString& script, const QStringList& env,
+                    void (*prepare)(const QString& dir)) {
+    QTemporaryDir dir;
+    dir.setAutoRemove(false);  // names that are not UTF-8 are removed below
+    if (prepare != nullptr) {
+        prepare(dir.path());
+    }
+    QProcess bash;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& variable : env) {
+        environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    }
+    bash.setProcessEnvironment(environment);
+    bash.setWorkingDirectory(dir.path());
+    bash.start("bash", {"-c", script});
+    bash.waitForFinished(-1);
+    ScriptRun run{bash.readAllStandardOutput().toStdString(),
+                  bash.readAllStandardError().toStdString(), bash.exitCode() == 77};
+    QProcess::execute("chmod", {"-R", "u+rwx", dir.path()});
+    std::filesystem::remove_all(dir.path().toStdString());
+    return run;
 }
 
 }  // namespace tavrel::testing

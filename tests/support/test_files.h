@@ -100,4 +100,25 @@ void WithFileSizeLimit(long limitBytes, Body&& body) {
     std::signal(SIGXFSZ, previous);
 }
 
+// A row of a table of bash scripts, each run in a fresh folder: what it must
+// print on standard output and on standard error.
+struct ScriptRow {
+    const char* name;
+    const char* script;
+    const char* out;
+    const char* err;
+};
+inline void PrintTo(const ScriptRow& row, std::ostream* os) {
+    *os << row.name;
+}
+struct ScriptRun {
+    std::string out, err;
+    bool skipped;  // the script exited 77; err says why
+};
+// Runs script with bash in a fresh folder that prepare fills, with the
+// variables env ("NAME=value") added to the environment; the folder is
+// removed after, names that are not UTF-8 and unreadable folders included.
+ScriptRun RunScript(const QString& script, const QStringList& env,
+                    void (*prepare)(const QString& dir) = nullptr);
+
 }  // namespace tavrel::testing
