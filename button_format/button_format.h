@@ -118,6 +118,32 @@ class Reader {
     bool sinkStopped_ = false;
 };
 
+// Feeds reader what read(buffer, size) gives, into the caller's buffer,
+// until it gives 0 (the end of the input: the reader is told) or the reader
+// wants no more. False when read gives less than 0, a failure.
+template <typename Read>
+bool FeedAll(Reader& reader, char* buffer, std::size_t size, Read&& read) {
+    for (;;) {
+        const auto n = read(buffer, size);
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            reader.Finish();
+            return true;
+        }
+        if (!reader.Feed(buffer, static_cast<std::size_t>(n))) {
+            return true;
+        }
+    }
+}
+// The same, 64 KiB at a time into a buffer of its own.
+template <typename Read>
+bool FeedAll(Reader& reader, Read&& read) {
+    std::string chunk(std::size_t{64} << 10, '\0');
+    return FeedAll(reader, chunk.data(), chunk.size(), read);
+}
+
 // Greys of the first width pixels of a row into out. Returns width when
 // every one is "0" to "3"; otherwise the column (from 0) of the first that
 // is not, with *character the byte found, or -1 where the row is shorter.

@@ -28,20 +28,13 @@ class KeepRows : public btn::RowSink {
 bool ReadRows(QIODevice& device, ButtonFileRows& read, bool& truncated, QString* error) {
     KeepRows keep(read);
     btn::Reader reader(btn::Limits{}, &keep);
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = device.read(chunk.data(), chunk.size());
-        if (n < 0 && !(device.isSequential() && device.atEnd())) {
-            *error = device.errorString();
-            return false;
-        }
-        if (n <= 0) {
-            reader.Finish();
-            break;
-        }
-        if (!reader.Feed(chunk.constData(), static_cast<std::size_t>(n))) {
-            break;
-        }
+    if (!btn::FeedAll(reader, [&device](char* buffer, std::size_t size) {
+            const qint64 n = device.read(buffer, static_cast<qint64>(size));
+            // A finished process's output, say, ends in -1 rather than 0.
+            return n < 0 && device.isSequential() && device.atEnd() ? 0 : n;
+        })) {
+        *error = device.errorString();
+        return false;
     }
     if (reader.OutOfMemory()) {
         *error = QStringLiteral("not enough memory");

@@ -207,21 +207,13 @@ bool ButtonImageHandler::loadFrom(QIODevice& device) const {
     limits.maxBytes = static_cast<std::size_t>(2 * maxPixels + 16 * btn::kMaxFileRows);
     GreyRows greys(maxPixels, device.isSequential() ? -1 : device.size() - device.pos());
     btn::Reader reader(limits, &greys);
-    QByteArray chunk(kChunk, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = device.read(chunk.data(), chunk.size());
-        // A finished process's output, say, ends in -1 rather than 0.
-        if (n < 0 && !(device.isSequential() && device.atEnd())) {
-            fail(kOpenAction, device.errorString());
-            return false;
-        }
-        if (n <= 0) {
-            reader.Finish();
-            break;
-        }
-        if (!reader.Feed(chunk.constData(), static_cast<std::size_t>(n))) {
-            break;
-        }
+    if (!btn::FeedAll(reader, [&device](char* buffer, std::size_t size) {
+            const qint64 n = device.read(buffer, static_cast<qint64>(size));
+            // A finished process's output, say, ends in -1 rather than 0.
+            return n < 0 && device.isSequential() && device.atEnd() ? 0 : n;
+        })) {
+        fail(kOpenAction, device.errorString());
+        return false;
     }
 
     QString why;

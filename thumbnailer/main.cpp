@@ -80,22 +80,16 @@ bool ParseSize(std::string_view text, long* size) {
 // Feeds the open file to the reader until it has what it takes; the errno
 // of a failed read, 0 otherwise.
 int ReadAll(int fd, tavrel::btn::Reader& reader) {
-    for (;;) {
-        const ssize_t n = ::read(fd, readBuffer, sizeof readBuffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return errno;
-        }
-        if (n == 0) {
-            reader.Finish();
-            return 0;
-        }
-        if (!reader.Feed(readBuffer, static_cast<std::size_t>(n))) {
-            return 0;
-        }
-    }
+    int err = 0;
+    tavrel::btn::FeedAll(reader, readBuffer, sizeof readBuffer, [&](char* buffer, size_t size) {
+        ssize_t n;
+        do {
+            n = ::read(fd, buffer, size);
+        } while (n < 0 && errno == EINTR);
+        err = n < 0 ? errno : 0;
+        return n;
+    });
+    return err;
 }
 
 int Run(long size, const char* input, const char* output) {
