@@ -43,8 +43,9 @@ void Append(png_structp png, png_bytep bytes, std::size_t count) {
     if (count > out->capacity - out->size) {
         const std::size_t wanted = out->size + count;
         const std::size_t capacity = std::max<std::size_t>(wanted, 2 * out->capacity + 4096);
-        void* grown = std::realloc(out->data, capacity);
-        if (grown == nullptr || wanted < count) {
+        // Told before the block moves: a realloc that succeeds frees the old one.
+        void* grown = wanted < count ? nullptr : std::realloc(out->data, capacity);
+        if (grown == nullptr) {
             out->noMemory = true;
             png_error(png, "not enough memory");
         }

@@ -68,11 +68,13 @@ int main(void) {
     failures += !gdk_pixbuf_save(picture, path, "btn", NULL, NULL) ||
                 !g_file_get_contents(path, &written, NULL, NULL) ||
                 strcmp(written, "00000:31\r\n00001:02\r\n") != 0;
-    const int refused[][2] = {{32765, 1}, {1, 100001}};
-    for (int i = 0; i < 2; ++i) {
-        GdkPixbuf* large =
-            gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, refused[i][0], refused[i][1]);
-        failures += gdk_pixbuf_save(large, path, "btn", NULL, NULL);
+    /* The largest that reads back is written; one more column or row is not. */
+    const int sizes[][3] = {
+        {32764, 1, TRUE}, {1, 100000, TRUE}, {32765, 1, FALSE}, {1, 100001, FALSE}};
+    for (int i = 0; i < 4; ++i) {
+        GdkPixbuf* large = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, sizes[i][0], sizes[i][1]);
+        gdk_pixbuf_fill(large, 0xffffffff);
+        failures += gdk_pixbuf_save(large, path, "btn", NULL, NULL) != sizes[i][2];
         g_object_unref(large);
     }
     fprintf(stderr, "%d checks failed\n", failures);
