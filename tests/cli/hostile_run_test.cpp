@@ -66,10 +66,10 @@ const testing::ScriptRow kRows[] = {
      "tavrel-convert: big.bmp: Unable to save file ro/big.Btn Error: File too large\n"
      "tavrel-convert: 1 of 2 files not converted\n"},
     {"ReplacedFilesKeepTheirOwner",
-     R"sh(need_root; printf old > a.Btn; printf old > big.Btn; chown 1234:1234 a.Btn big.Btn
-        chmod 6755 a.Btn; chmod 640 big.Btn
+     R"sh(need_root; printf old > a.Btn; printf old > big.Btn; chown 1234:1234 a.Btn
+        chown 1234:0 big.Btn; chmod 6755 a.Btn; chmod 640 big.Btn
         "$TC" a.bmp big.bmp; echo $?; stat -c '%u:%g %a' a.Btn big.Btn; cat a.Btn)sh",
-     "0\n1234:1234 6755\n1234:1234 640\n00000:3\r\n", ""},
+     "0\n1234:1234 6755\n1234:0 640\n00000:3\r\n", ""},
     {"SetIdBitsGoWithTheOwner",
      R"sh(need_root; mkdir w && chmod 777 w && printf old > w/a.Btn && chmod 7757 w/a.Btn
         other -o w a.bmp; echo $?; stat -c '%u:%g %a' w/a.Btn)sh",
