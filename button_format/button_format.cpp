@@ -138,10 +138,7 @@ bool Reader::endRecord() {
     }
     ++rowCount_;
     if (sink_ != nullptr) {
-        if (!sink_->Row(pixels)) {
-            sinkStopped_ = true;
-            stopped_ = true;
-        }
+        stopped_ = !sink_->Row(pixels);
     } else {
         rows_.emplace_back(pixels);
     }

@@ -90,8 +90,6 @@ class Reader {
     // The input went on past what the limits take.
     bool Truncated() const { return truncated_; }
     bool OutOfMemory() const { return outOfMemory_; }
-    // The sink refused a row.
-    bool SinkStopped() const { return sinkStopped_; }
     std::size_t BytesTaken() const { return taken_; }
 
   private:
@@ -115,7 +113,6 @@ class Reader {
     bool stopped_ = false;
     bool truncated_ = false;
     bool outOfMemory_ = false;
-    bool sinkStopped_ = false;
 };
 
 // Feeds reader what read(buffer, size) gives, into the caller's buffer,

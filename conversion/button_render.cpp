@@ -27,15 +27,6 @@ const std::array<std::uint32_t, 256>& PixelTable() {
     return table;
 }
 
-}  // namespace
-
-ColourValue ButtonColour(char character) {
-    const std::uint32_t rgb = PixelTable()[static_cast<unsigned char>(character)];
-    return rgb == kUnknown ? -1 : ColourFromRgb(rgb);
-}
-
-namespace {
-
 // Draws the n rows read from the file at path.
 DrawResult DrawRows(const QString& path, const ButtonFileRows& rows, int n, const ReadNotes& notes,
                     PictureSurface& box, MessageBoxes& boxes, ButtonSize& size) {

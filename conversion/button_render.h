@@ -25,9 +25,6 @@ enum class DrawResult {
     OutOfMemory,   // the drawing could not be held: reported, box cleared
 };
 
-// Colour of a pixel character, or -1 for any other character.
-ColourValue ButtonColour(char character);
-
 // Reads the button file at path and draws it into box, the character in
 // column c of row r (both from 1) at pixel (c, r). Row 0 and column 0 stay
 // white. The box's raster is made large enough for the whole drawing even
